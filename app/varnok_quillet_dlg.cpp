@@ -1,0 +1,179 @@
+#include "app/varnok_quillet_dlg.h"
+
+#include "app/about_dlg.h"
+#include "app/dialog_builder.h"
+#include "catalogue/certificate_folder.h"
+#include "catalogue/certificate_list_model.h"
+#include "catalogue/certificate_rows.h"
+#include "catalogue/folder_scan.h"
+#include "platform/text_codec.h"
+#include "platform/trace.h"
+#include "res/app_icon.h"
+#include "res/strings.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTableView>
+#include <QTimer>
+
+#include <exception>
+
+CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_icon(QuilletIcon()) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setFont(MainDialogFont());
+    const BuiltDialog built = BuildDialogTemplate(this, kMainWindowTemplate);
+    m_initialClientSize = size();
+    setMinimumSize(m_initialClientSize);
+    for (const ResizeRule& rule : kMainWindowResizeRules) {
+        if (QWidget* widget = built.Get<QWidget>(rule.id))
+            m_placedControls.push_back(
+                {widget, widget->geometry(), rule.moveX, rule.moveY, rule.growX, rule.growY});
+    }
+    m_certificateList = built.Get<QTableView>(IDC_CERTIFICATE_LIST);
+    m_informationList = built.Get<QTableView>(IDC_INFORMATION_LIST);
+    OnInitDialog();
+}
+
+CVarnokQuilletDlg::~CVarnokQuilletDlg() = default;
+
+void CVarnokQuilletDlg::OnInitDialog() {
+    setWindowIcon(m_icon);
+    SetUpLists();
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setObjectName(QStringLiteral("refreshTimer"));
+    m_refreshTimer->setInterval(kRefreshIntervalMs);
+    connect(m_refreshTimer, &QTimer::timeout, this, [this] { OnTimer(kRefreshTimerId); });
+    m_refreshTimer->start();
+}
+
+void CVarnokQuilletDlg::SetUpLists() {
+    m_certificateModel = new CertificateListModel(this);
+    m_certificateList->setModel(m_certificateModel);
+    m_certificateList->setSelectionMode(QAbstractItemView::SingleSelection);
+    const int certificateWidths[] = {110, 110, 140, 140};
+    for (int column = 0; column < 4; ++column)
+        m_certificateList->horizontalHeader()->resizeSection(column, certificateWidths[column]);
+    connect(m_certificateList, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        OnClickCertificateList(index.isValid() ? index.row() : -1);
+    });
+
+    m_informationModel = new PropertyListModel(this);
+    m_informationList->setModel(m_informationModel);
+    m_informationList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_informationList->horizontalHeader()->resizeSection(0, 120);
+    m_informationList->horizontalHeader()->resizeSection(1, 300);
+    connect(m_informationList, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        OnClickInformationList(index.isValid() ? index.row() : -1);
+    });
+}
+
+QMenu* CVarnokQuilletDlg::CreateSystemMenu() {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("systemMenu"));
+    QAction* close = menu->addAction(tr("&Close"));
+    close->setData(SC_CLOSE);
+    const QString aboutText = QString::fromUtf8(kAboutMenuText);
+    if (!aboutText.isEmpty()) {
+        menu->addSeparator();
+        QAction* about = menu->addAction(aboutText);
+        about->setData(IDM_ABOUTBOX);
+    }
+    connect(menu, &QMenu::triggered, this,
+            [this](QAction* action) { OnSysCommand(action->data().toUInt()); });
+    return menu;
+}
+
+void CVarnokQuilletDlg::OnSysCommand(unsigned id) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.exec();
+    } else if ((id & 0xFFF0) == SC_CLOSE) {
+        reject();
+    }
+}
+
+void CVarnokQuilletDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = CreateSystemMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+void CVarnokQuilletDlg::OnTimer(int id) {
+    if (id == kRefreshTimerId)
+        RefreshCertificateList();
+}
+
+void CVarnokQuilletDlg::RefreshCertificateList() {
+    // Everything new is built aside and put in place only when complete, so that a failure
+    // anywhere leaves the rows and the per-row state as they were; the next tick tries again.
+    try {
+        const std::filesystem::path folder = GetCertificateFolder();
+        std::error_code creationError;
+        EnsureCertificateFolder(folder, creationError);
+
+        std::vector<std::filesystem::path> paths = m_filePaths;
+        ScanError scanError;
+        if (!ScanCertificateFolder(folder, paths, scanError)) {
+            if (scanError.code)
+                Trace(u"Refresh skipped: the certificate folder cannot be listed.\r\n");
+            return;
+        }
+        std::vector<CertPropertyList> propertyLists;
+        propertyLists.reserve(paths.size());
+        for (const auto& path : paths)
+            propertyLists.push_back(PropertiesOfListedFile(path));
+        CertificateListModel::Rows rows = CertificateListModel::MakeRows(paths, propertyLists);
+
+        m_informationModel->Clear();
+        m_certificateModel->Replace(std::move(rows));
+        m_propertyLists.swap(propertyLists);
+        m_filePaths.swap(paths);
+        m_certificateList->scrollToTop();
+    } catch (const std::exception& error) {
+        Trace(u"Refresh failed: " + Utf8ToUtf16(error.what()) + u"\r\n");
+    } catch (...) {
+        Trace(u"Refresh failed.\r\n");
+    }
+}
+
+void CVarnokQuilletDlg::OnClickCertificateList(int item) {
+    if (static_cast<unsigned>(item) >= m_propertyLists.size())
+        return;
+    m_informationModel->SetProperties(m_propertyLists[static_cast<std::size_t>(item)]);
+}
+
+void CVarnokQuilletDlg::OnClickInformationList(int) {}
+
+int CVarnokQuilletDlg::SelectedCertificateRow() const {
+    const QModelIndexList rows = m_certificateList->selectionModel()->selectedRows();
+    int first = -1;
+    for (const QModelIndex& index : rows) {
+        if (first < 0 || index.row() < first)
+            first = index.row();
+    }
+    return first;
+}
+
+void CVarnokQuilletDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    ApplyResizeRules();
+}
+
+void CVarnokQuilletDlg::ApplyResizeRules() {
+    const int dx = width() - m_initialClientSize.width();
+    const int dy = height() - m_initialClientSize.height();
+    for (const PlacedControl& control : m_placedControls) {
+        QRect rect = control.initial;
+        rect.translate(dx * control.moveX / 100, dy * control.moveY / 100);
+        rect.setSize(rect.size() + QSize(dx * control.growX / 100, dy * control.growY / 100));
+        control.widget->setGeometry(rect);
+    }
+}

@@ -1,0 +1,76 @@
+// The main window: the Certificates list, the Information list and the command buttons.
+#pragma once
+
+#include "inspect/certificate_decoder.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QRect>
+#include <QSize>
+
+#include <filesystem>
+#include <vector>
+
+class CertificateListModel;
+class PropertyListModel;
+class QMenu;
+class QPushButton;
+class QTableView;
+class QTimer;
+
+class CVarnokQuilletDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kRefreshTimerId = 100;
+    static constexpr int kRefreshIntervalMs = 1000;
+    static constexpr unsigned IDM_ABOUTBOX = 0x0010;
+    static constexpr unsigned SC_CLOSE = 0xF060;
+
+    explicit CVarnokQuilletDlg(QWidget* parent = nullptr);
+    ~CVarnokQuilletDlg() override;
+
+    // The menu that takes the place of the system menu; it ends with a separator and the About
+    // entry. The caller owns it.
+    QMenu* CreateSystemMenu();
+    void OnSysCommand(unsigned id);
+
+    void OnTimer(int id);
+    // Brings the lists and the per-row state up to date with the certificate folder.
+    void RefreshCertificateList();
+
+    void OnClickCertificateList(int item);
+    void OnClickInformationList(int item);
+
+    // The first selected row of the Certificates list, or -1.
+    int SelectedCertificateRow() const;
+
+    const std::vector<std::filesystem::path>& filePaths() const { return m_filePaths; }
+    const std::vector<CertPropertyList>& propertyLists() const { return m_propertyLists; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void SetUpLists();
+    void ApplyResizeRules();
+
+    struct PlacedControl {
+        QWidget* widget;
+        QRect initial;
+        int moveX, moveY, growX, growY;
+    };
+
+    QIcon m_icon;
+    std::vector<CertPropertyList> m_propertyLists;
+    std::vector<std::filesystem::path> m_filePaths;
+
+    QTableView* m_certificateList = nullptr;
+    QTableView* m_informationList = nullptr;
+    CertificateListModel* m_certificateModel = nullptr;
+    PropertyListModel* m_informationModel = nullptr;
+    QTimer* m_refreshTimer = nullptr;
+    QSize m_initialClientSize;
+    std::vector<PlacedControl> m_placedControls;
+};

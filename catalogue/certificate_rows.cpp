@@ -1,0 +1,39 @@
+#include "catalogue/certificate_rows.h"
+
+#include "platform/text_codec.h"
+
+ListedFileKind KindOfListedFile(const std::filesystem::path& path) {
+    const std::string& text = path.native();
+    if (text.find(".crt") != std::string::npos)
+        return ListedFileKind::Certificate;
+    if (text.find(".key") != std::string::npos)
+        return ListedFileKind::Key;
+    return ListedFileKind::Request;
+}
+
+CertPropertyList PropertiesOfListedFile(const std::filesystem::path& path) {
+    switch (KindOfListedFile(path)) {
+    case ListedFileKind::Certificate:
+        return ReadCertificateProperties(path);
+    case ListedFileKind::Key:
+        return {{u"File Type", u"Key File"}};
+    case ListedFileKind::Request:
+        break;
+    }
+    return {{u"File Type", u"CSR File"}};
+}
+
+CertificateRowCells CellsOfRow(const std::filesystem::path& path,
+                               const CertPropertyList& properties) {
+    CertificateRowCells cells;
+    cells.fileName = FileNameDisplayText(path);
+    for (const auto& property : properties) {
+        if (property.name == u"Common Name")
+            cells.commonName = property.value;
+        else if (property.name == u"Valid Date From")
+            cells.validFrom = property.value;
+        else if (property.name == u"Valid Date To")
+            cells.validTo = property.value;
+    }
+    return cells;
+}

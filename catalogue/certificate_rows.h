@@ -1,0 +1,27 @@
+// What one row of the Certificates list holds: its properties and the texts of its cells.
+#pragma once
+
+#include "inspect/certificate_decoder.h"
+
+#include <filesystem>
+#include <string>
+
+enum class ListedFileKind { Certificate, Key, Request };
+
+// Decided by searching the whole path (folder included) for ".crt", then ".key"; anything else
+// is a signing request.
+ListedFileKind KindOfListedFile(const std::filesystem::path& path);
+
+// The property list of a row: the decoded certificate, or one "File Type" entry for a key or a
+// signing request.
+CertPropertyList PropertiesOfListedFile(const std::filesystem::path& path);
+
+struct CertificateRowCells {
+    std::u16string fileName;   // the path's final component
+    std::u16string commonName; // the last "Common Name" entry
+    std::u16string validFrom;  // the last "Valid Date From" entry
+    std::u16string validTo;    // the last "Valid Date To" entry
+};
+
+CertificateRowCells CellsOfRow(const std::filesystem::path& path,
+                               const CertPropertyList& properties);

@@ -1,0 +1,36 @@
+// An IPv4 address control: four fields of 0 to 255 separated by dots.
+#pragma once
+
+#include <QFrame>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+class QLineEdit;
+
+class IpAddressEdit : public QFrame {
+    Q_OBJECT
+public:
+    explicit IpAddressEdit(QWidget* parent = nullptr);
+
+    // The address as one 32-bit value, first field in the top byte; blank fields count as 0.
+    std::uint32_t address() const;
+    // The dotted form, blank fields written as 0 ("0.0.0.1"); empty when every field is blank.
+    QString text() const;
+    // Fills the fields from a dotted text; an empty or unreadable text leaves them all blank.
+    void setText(const QString& dotted);
+    void clear();
+    bool isBlank() const;
+
+    QLineEdit* field(int index) const { return m_fields[static_cast<std::size_t>(index)]; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int IndexOf(QObject* object) const;
+    void FocusField(int index, bool selectAll);
+
+    std::array<QLineEdit*, 4> m_fields{};
+};

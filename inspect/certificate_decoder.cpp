@@ -1,0 +1,431 @@
+#include "inspect/certificate_decoder.h"
+
+#include "inspect/openssl_ptr.h"
+#include "platform/text_codec.h"
+#include "platform/trace.h"
+
+#include <openssl/err.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <limits>
+#include <new>
+#include <optional>
+
+namespace {
+
+constexpr std::u16string_view kErrorName = u"Error";
+
+struct SignatureAlgorithmRow {
+    std::string_view oid;
+    std::u16string_view text;
+};
+
+// Looked up top to bottom by exact comparison of the dotted identifier.
+constexpr SignatureAlgorithmRow kSignatureAlgorithms[] = {
+    {"1.2.840.113549.1.1.1", u"RSA"},        {"1.2.840.113549.1.1.2", u"MD2RSA"},
+    {"1.2.840.113549.1.1.3", u"MD4RSA"},     {"1.2.840.113549.1.1.4", u"MD5RSA"},
+    {"1.2.840.113549.1.1.5", u"SHA1RSA"},    {"1.2.840.113549.1.1.6", u"SETOAEPRSA"},
+    {"1.2.840.113549.1.1.7", u"RSAES OAEP"}, {"1.2.840.113549.1.1.8", u"MGF1"},
+    {"1.2.840.113549.1.1.9", u"PSPECIFIED"}, {"1.2.840.113549.1.1.10", u"SSA PSS"},
+    {"1.2.840.113549.1.1.11", u"SHA256RSA"}, {"1.2.840.113549.1.1.12", u"SHA384RSA"},
+    {"1.2.840.113549.1.1.13", u"SHA512RSA"},
+};
+
+struct NameAttributeRow {
+    std::string_view oid;
+    std::u16string_view name;
+};
+
+// The issuer attributes that are shown; every other attribute is passed over.
+constexpr NameAttributeRow kNameAttributes[] = {
+    {"2.5.4.3", u"Common Name"},
+    {"2.5.4.6", u"Country Name"},
+    {"2.5.4.8", u"State or Province Name"},
+    {"2.5.4.7", u"Locality Name"},
+    {"2.5.4.10", u"Organization Name"},
+    {"2.5.4.11", u"Organizational Unit"},
+    {"1.2.840.113549.1.9.1", u"E-mail Address"},
+};
+
+void Append(CertPropertyList& list, std::u16string_view name, std::u16string value) {
+    list.push_back(CertProperty{std::u16string(name), std::move(value)});
+}
+
+void AppendError(CertPropertyList& list, std::u16string_view message) {
+    Append(list, kErrorName, std::u16string(message));
+}
+
+// A one-entry failure list. Used where nothing else has been gathered; if even that entry cannot
+// be allocated there is nothing left to report.
+CertPropertyList ErrorList(std::u16string_view message) noexcept {
+    try {
+        CertPropertyList list;
+        AppendError(list, message);
+        return list;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+// Closes the descriptor when the read is over, whichever way it ends.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Removes the errors this decoder leaves in the thread's OpenSSL error queue, and only those.
+class OpenSslErrorScope {
+public:
+    OpenSslErrorScope() { ERR_set_mark(); }
+    ~OpenSslErrorScope() { ERR_pop_to_mark(); }
+    OpenSslErrorScope(const OpenSslErrorScope&) = delete;
+    OpenSslErrorScope& operator=(const OpenSslErrorScope&) = delete;
+};
+
+// Reads the whole regular file at `path` into `bytes`. Returns the failure message, if any.
+std::optional<std::u16string_view> ReadWholeFile(const std::filesystem::path& path,
+                                                 std::string& bytes) {
+    // O_NONBLOCK keeps a FIFO or a device from blocking the open; it is no certificate anyway.
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (file.get() < 0)
+        return u"Failed to open file.";
+
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0)
+        return u"Failed to get file size.";
+    if (!S_ISREG(status.st_mode))
+        return u"Failed to open file.";
+    if (status.st_size < 0)
+        return u"Failed to get file size.";
+    if (static_cast<std::uintmax_t>(status.st_size) > kMaxCertificateFileSize)
+        return u"The file is too large to be a certificate.";
+
+    const auto size = static_cast<std::size_t>(status.st_size);
+    try {
+        bytes.assign(size, '\0');
+    } catch (const std::bad_alloc&) {
+        return u"Failed to read file.";
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(file.get(), bytes.data() + done, size - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return u"Failed to read file.";
+        }
+        if (n == 0)
+            return u"Failed to read file."; // the file is shorter than its size said
+        done += static_cast<std::size_t>(n);
+    }
+    return std::nullopt;
+}
+
+// The dotted text of an object identifier, however long it is. Empty when it has none.
+std::string DottedText(const ASN1_OBJECT* object) {
+    if (object == nullptr)
+        return {};
+    const int length = OBJ_obj2txt(nullptr, 0, object, 1);
+    if (length <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int written = OBJ_obj2txt(text.data(), length + 1, object, 1);
+    if (written <= 0)
+        return {};
+    text.resize(std::min(static_cast<std::size_t>(written), static_cast<std::size_t>(length)));
+    return text;
+}
+
+std::u16string AsciiText(std::string_view text) {
+    return Utf8ToUtf16(text);
+}
+
+std::string_view Bytes(const ASN1_STRING* string) {
+    const unsigned char* data = ASN1_STRING_get0_data(string);
+    const int length = ASN1_STRING_length(string);
+    if (data == nullptr || length <= 0)
+        return {};
+    return {reinterpret_cast<const char*>(data), static_cast<std::size_t>(length)};
+}
+
+std::u16string SignatureAlgorithmText(const X509* certificate) {
+    const ASN1_OBJECT* object = nullptr;
+    X509_ALGOR_get0(&object, nullptr, nullptr, X509_get0_tbs_sigalg(certificate));
+    const std::string oid = DottedText(object);
+    for (const auto& row : kSignatureAlgorithms) {
+        if (row.oid == oid)
+            return std::u16string(row.text);
+    }
+    return u"OID=" + AsciiText(oid) + u" , ";
+}
+
+// The text of a name attribute's value, converted by its ASN.1 string type and cut at the first
+// U+0000.
+std::u16string AttributeValueText(const ASN1_STRING* value) {
+    const std::string_view bytes = Bytes(value);
+    std::u16string text;
+    switch (ASN1_STRING_type(value)) {
+    case V_ASN1_BMPSTRING:
+        text = Utf16BeToUtf16(bytes);
+        break;
+    case V_ASN1_UNIVERSALSTRING:
+        text = Ucs4BeToUtf16(bytes);
+        break;
+    case V_ASN1_T61STRING:
+        text = Latin1ToUtf16(bytes);
+        break;
+    default: // UTF8String, and the 8-bit types whose bytes are ASCII when well formed
+        text = Utf8ToUtf16(bytes);
+        break;
+    }
+    return std::u16string(CutAtNul(text));
+}
+
+// Appends the URL and IPv4 alternative names. Returns false when the list must end here.
+bool AppendAlternativeNames(const X509* certificate, CertPropertyList& list) {
+    // The first extension with this identifier counts; a later duplicate is never looked at.
+    const int index = X509_get_ext_by_NID(certificate, NID_subject_alt_name, -1);
+    if (index < 0) {
+        AppendError(list, u"The certificate has no subject alternative name extension.");
+        return false;
+    }
+    const ASN1_OCTET_STRING* data = X509_EXTENSION_get_data(X509_get_ext(certificate, index));
+    const std::string_view encoded = data != nullptr ? Bytes(data) : std::string_view();
+    const auto* cursor = reinterpret_cast<const unsigned char*>(encoded.data());
+    const auto* end = cursor + encoded.size();
+    UniqueGeneralNames names;
+    if (cursor != nullptr)
+        names.reset(d2i_GENERAL_NAMES(nullptr, &cursor, static_cast<long>(encoded.size())));
+    if (!names || cursor != end) {
+        AppendError(list, u"Failed to decode the subject alternative name extension.");
+        return false;
+    }
+
+    const int count = sk_GENERAL_NAME_num(names.get());
+    for (int i = 0; i < count; ++i) {
+        const GENERAL_NAME* entry = sk_GENERAL_NAME_value(names.get(), i);
+        if (entry == nullptr)
+            continue;
+        if (entry->type == GEN_URI) {
+            std::u16string text(CutAtNul(Utf8ToUtf16(Bytes(entry->d.uniformResourceIdentifier))));
+            if (TraceEnabled())
+                Trace(text);
+            Append(list, u"Alternative Name(URL)", std::move(text));
+        } else if (entry->type == GEN_IPADD) {
+            const std::string_view address = Bytes(entry->d.iPAddress);
+            if (address.size() != 4)
+                continue;
+            char buffer[16];
+            std::snprintf(
+                buffer, sizeof buffer, "%d.%d.%d.%d", static_cast<unsigned char>(address[0]),
+                static_cast<unsigned char>(address[1]), static_cast<unsigned char>(address[2]),
+                static_cast<unsigned char>(address[3]));
+            std::u16string text = AsciiText(buffer);
+            if (TraceEnabled())
+                Trace(text);
+            Append(list, u"Alternative Name(IP Address)", std::move(text));
+        }
+    }
+    return true;
+}
+
+// Appends the recognised attributes of the issuer name. Returns false when the list must end.
+bool AppendIssuerAttributes(const X509* certificate, CertPropertyList& list) {
+    const X509_NAME* issuer = X509_get_issuer_name(certificate);
+    if (issuer == nullptr) {
+        std::cerr << "Failed to decode issuer." << std::endl;
+        return false;
+    }
+    const int count = X509_NAME_entry_count(issuer);
+    for (int i = 0; i < count; ++i) {
+        const X509_NAME_ENTRY* entry = X509_NAME_get_entry(issuer, i);
+        if (entry == nullptr)
+            continue;
+        const std::string oid = DottedText(X509_NAME_ENTRY_get_object(entry));
+        if (TraceEnabled()) {
+            TraceAscii(oid);
+            TraceAscii(":");
+        }
+        for (const auto& row : kNameAttributes) {
+            if (row.oid != oid)
+                continue;
+            const ASN1_STRING* value = X509_NAME_ENTRY_get_data(entry);
+            std::u16string text = value != nullptr ? AttributeValueText(value) : std::u16string();
+            if (TraceEnabled())
+                Trace(text);
+            Append(list, row.name, std::move(text));
+            break;
+        }
+        if (TraceEnabled())
+            TraceAscii("\r\n");
+    }
+    return true;
+}
+
+std::u16string KeySizeText(const X509* certificate) {
+    const EVP_PKEY* key = X509_get0_pubkey(certificate);
+    int bits = key != nullptr ? EVP_PKEY_bits(key) : 0;
+    if (bits < 0)
+        bits = 0;
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%d", bits);
+    return AsciiText(buffer);
+}
+
+// Calendar arithmetic on the proleptic Gregorian calendar, valid for any year that fits.
+constexpr std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+struct CivilTime {
+    std::int64_t year;
+    int month, day, hour, minute, second;
+};
+
+CivilTime CivilFromSeconds(std::int64_t seconds) {
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const int day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    const int month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    return {year,
+            month,
+            day,
+            static_cast<int>(rest / 3600),
+            static_cast<int>(rest % 3600 / 60),
+            static_cast<int>(rest % 60)};
+}
+
+// Times before this (seconds since 1970-01-01 UTC) do not fit the tool's tick scale.
+constexpr std::int64_t kEarliestSeconds = DaysFromCivil(1601, 1, 1) * 86400;
+
+// The offset of local time from UTC as it stands now, daylight saving included.
+std::optional<long> CurrentUtcOffset() {
+    ::tzset();
+    const std::time_t now = std::time(nullptr);
+    struct tm local {};
+    if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &local) == nullptr)
+        return std::nullopt;
+    return local.tm_gmtoff;
+}
+
+// A certificate time as local date-time text, or nothing when it cannot be converted.
+std::optional<std::u16string> LocalTimeText(const ASN1_TIME* time, std::optional<long> utcOffset) {
+    // ASN1_TIME_to_tm takes a null time to mean now.
+    if (time == nullptr || !utcOffset)
+        return std::nullopt;
+    struct tm utc {};
+    if (ASN1_TIME_to_tm(time, &utc) != 1)
+        return std::nullopt;
+    const std::int64_t utcSeconds =
+        DaysFromCivil(std::int64_t{utc.tm_year} + 1900, utc.tm_mon + 1, utc.tm_mday) * 86400 +
+        std::int64_t{utc.tm_hour} * 3600 + std::int64_t{utc.tm_min} * 60 + utc.tm_sec;
+    const std::int64_t localSeconds = utcSeconds + *utcOffset;
+    if (utcSeconds < kEarliestSeconds || localSeconds < kEarliestSeconds)
+        return std::nullopt;
+    const CivilTime local = CivilFromSeconds(localSeconds);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02d %02d:%02d:%02d",
+                  static_cast<long long>(local.year), local.month, local.day, local.hour,
+                  local.minute, local.second);
+    return AsciiText(buffer);
+}
+
+void DecodeInto(std::string_view der, CertPropertyList& list) {
+    const auto* cursor = reinterpret_cast<const unsigned char*>(der.data());
+    const auto* end = cursor + der.size();
+    UniqueX509 certificate;
+    if (cursor != nullptr && !der.empty() &&
+        der.size() <= static_cast<std::size_t>(std::numeric_limits<long>::max()))
+        certificate.reset(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
+    // Exactly one certificate: bytes after it mean the file is something else.
+    if (!certificate || cursor != end) {
+        AppendError(list, u"Failed to create certificate context.");
+        return;
+    }
+
+    Append(list, u"Signature Algorithm", SignatureAlgorithmText(certificate.get()));
+    if (!AppendAlternativeNames(certificate.get(), list))
+        return;
+    if (!AppendIssuerAttributes(certificate.get(), list))
+        return;
+    Append(list, u"Key Size", KeySizeText(certificate.get()));
+
+    const std::optional<long> utcOffset = CurrentUtcOffset();
+    std::optional<std::u16string> from =
+        LocalTimeText(X509_get0_notBefore(certificate.get()), utcOffset);
+    if (!from) {
+        std::cerr << "Failed to convert start time." << std::endl;
+        return;
+    }
+    Append(list, u"Valid Date From", std::move(*from));
+    std::optional<std::u16string> to =
+        LocalTimeText(X509_get0_notAfter(certificate.get()), utcOffset);
+    if (!to) {
+        std::cerr << "Failed to convert end time." << std::endl;
+        return;
+    }
+    Append(list, u"Valid Date To", std::move(*to));
+}
+
+} // namespace
+
+CertPropertyList ReadCertificateProperties(const std::filesystem::path& path) {
+    std::string bytes;
+    try {
+        if (const auto failure = ReadWholeFile(path, bytes))
+            return ErrorList(*failure);
+    } catch (const std::bad_alloc&) {
+        return ErrorList(u"Failed to read file.");
+    }
+    return DecodeCertificateProperties(bytes);
+}
+
+CertPropertyList DecodeCertificateProperties(std::string_view der) {
+    const OpenSslErrorScope errors;
+    CertPropertyList list;
+    try {
+        DecodeInto(der, list);
+    } catch (const std::bad_alloc&) {
+        // Keep what was gathered; a list must never come back empty.
+        if (list.empty())
+            return ErrorList(u"Failed to create certificate context.");
+    }
+    return list;
+}

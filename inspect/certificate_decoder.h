@@ -1,0 +1,28 @@
+// Decodes one DER certificate file into named text fields.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct CertProperty {
+    std::u16string name;
+    std::u16string value;
+
+    friend bool operator==(const CertProperty&, const CertProperty&) = default;
+};
+
+using CertPropertyList = std::vector<CertProperty>;
+
+// Files larger than this are not read: no certificate comes near it.
+inline constexpr std::size_t kMaxCertificateFileSize = 4 * 1024 * 1024;
+
+// The fields of the certificate in the file at `path`, in a fixed order: "Signature Algorithm",
+// the URL and IPv4 alternative names, the issuer's name attributes, "Key Size", "Valid Date
+// From", "Valid Date To". A failure ends the list early, usually with an entry named "Error".
+// Never throws and never returns an empty list.
+CertPropertyList ReadCertificateProperties(const std::filesystem::path& path);
+
+// The same for certificate bytes already in memory (the file-reading steps are skipped).
+CertPropertyList DecodeCertificateProperties(std::string_view der);

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Installs what Quillet needs on Debian 12, builds it, and then starts it or runs its tests.
+#
+#   scripts/dev.sh run    install, build, start Quillet
+#   scripts/dev.sh test   install, build, run every test
+#   scripts/dev.sh build  install, build
+#
+# The build goes to ./build (or $QUILLET_BUILD_DIR). Packages are installed only when missing;
+# installing needs root (or sudo).
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+ROOT=$PWD
+BUILD=${QUILLET_BUILD_DIR:-$ROOT/build}
+JOBS=${QUILLET_JOBS:-$(nproc)}
+
+APP_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev
+              fonts-ipafont-gothic)
+TEST_PACKAGES=(libgtest-dev openssl)
+
+install_missing() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || { echo "Run as root to install: ${missing[*]}" >&2; exit 1; }
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    cmake -S "$ROOT" -B "$BUILD" -DQUILLET_WERROR=ON "$@"
+    cmake --build "$BUILD" --parallel "$JOBS"
+}
+
+case "${1:-}" in
+run)
+    install_missing "${APP_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    configure_and_build
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        cat >&2 <<'MSG'
+Quillet is built (build/quillet) but there is no display to show its window on.
+Start this command from a desktop session (X11 or Wayland), or give it a virtual display:
+    apt-get install -y xvfb && xvfb-run -a scripts/dev.sh run
+MSG
+        exit 2
+    fi
+    # The generator script and the manuals are found under the current directory.
+    cd "$BUILD"
+    exec ./quillet
+    ;;
+test)
+    install_missing "${APP_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    configure_and_build
+    cd "$BUILD"
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$JOBS"
+    ;;
+build)
+    install_missing "${APP_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    configure_and_build
+    ;;
+*)
+    echo "usage: $0 run|test|build" >&2
+    exit 64
+    ;;
+esac
