@@ -38,6 +38,10 @@ CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
     }
     m_certificateList = built.Get<QTableView>(IDC_CERTIFICATE_LIST);
     m_informationList = built.Get<QTableView>(IDC_INFORMATION_LIST);
+    connect(built.Get<QPushButton>(IDC_NEW), &QPushButton::clicked, this,
+            &CVarnokQuilletDlg::OnBnClickedNew);
+    connect(built.Get<QPushButton>(IDC_GENERATE_CITATION), &QPushButton::clicked, this,
+            &CVarnokQuilletDlg::OnBnClickedGenerateCitation);
     OnInitDialog();
 }
 

@@ -41,6 +41,11 @@ public:
     void OnClickCertificateList(int item);
     void OnClickInformationList(int item);
 
+    // Open the generation form with default parameters, or filled from the selected
+    // certificate.
+    void OnBnClickedNew();
+    void OnBnClickedGenerateCitation();
+
     // The first selected row of the Certificates list, or -1.
     int SelectedCertificateRow() const;
 
