@@ -37,11 +37,17 @@ CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
                 {widget, widget->geometry(), rule.moveX, rule.moveY, rule.growX, rule.growY});
     }
     m_certificateList = built.Get<QTableView>(IDC_CERTIFICATE_LIST);
-    m_informationList = built.Get<QTableView>(IDC_INFORMATION_LIST);
     connect(built.Get<QPushButton>(IDC_NEW), &QPushButton::clicked, this,
             &CVarnokQuilletDlg::OnBnClickedNew);
     connect(built.Get<QPushButton>(IDC_GENERATE_CITATION), &QPushButton::clicked, this,
             &CVarnokQuilletDlg::OnBnClickedGenerateCitation);
+    connect(built.Get<QPushButton>(IDC_DELETE), &QPushButton::clicked, this,
+            &CVarnokQuilletDlg::OnBnClickedDelete);
+    connect(built.Get<QPushButton>(IDC_SHOW_CERTIFICATE_FILE), &QPushButton::clicked, this,
+            &CVarnokQuilletDlg::OnBnClickedShowCertificateFile);
+    connect(built.Get<QPushButton>(IDC_HELP), &QPushButton::clicked, this,
+            &CVarnokQuilletDlg::OnBnClickedHelp);
+    m_informationList = built.Get<QTableView>(IDC_INFORMATION_LIST);
     OnInitDialog();
 }
 

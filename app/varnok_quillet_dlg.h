@@ -46,6 +46,12 @@ public:
     void OnBnClickedNew();
     void OnBnClickedGenerateCitation();
 
+    // Delete the selected file after a confirmation, show it in the file manager, open the
+    // manual.
+    void OnBnClickedDelete();
+    void OnBnClickedShowCertificateFile();
+    void OnBnClickedHelp();
+
     // The first selected row of the Certificates list, or -1.
     int SelectedCertificateRow() const;
 

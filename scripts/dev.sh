@@ -16,7 +16,7 @@ JOBS=${QUILLET_JOBS:-$(nproc)}
 
 APP_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev
               fonts-ipafont-gothic)
-TEST_PACKAGES=(libgtest-dev openssl)
+TEST_PACKAGES=(libgtest-dev openssl dbus poppler-utils desktop-file-utils)
 
 install_missing() {
     local missing=() pkg
