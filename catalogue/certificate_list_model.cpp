@@ -1,25 +1,7 @@
 #include "catalogue/certificate_list_model.h"
 
-#include <utility>
-
-namespace {
-
-const char* const kCertificateHeadings[] = {"File Name", "Common Name", "Valid Date From",
-                                            "Valid Date To"};
-const char* const kInformationHeadings[] = {"Name", "Value"};
-
-QVariant Heading(const char* const* headings, int count, int section, Qt::Orientation orientation,
-                 int role) {
-    if (orientation != Qt::Horizontal || section < 0 || section >= count)
-        return {};
-    if (role == Qt::DisplayRole)
-        return QString::fromLatin1(headings[section]);
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
-    return {};
-}
-
-} // namespace
+CertificateListModel::CertificateListModel(QObject* parent)
+    : TextTableModel<4>({"File Name", "Common Name", "Valid Date From", "Valid Date To"}, parent) {}
 
 CertificateListModel::Rows
 CertificateListModel::MakeRows(const std::vector<std::filesystem::path>& paths,
@@ -34,75 +16,13 @@ CertificateListModel::MakeRows(const std::vector<std::filesystem::path>& paths,
     return rows;
 }
 
-void CertificateListModel::Replace(Rows&& rows) noexcept {
-    beginResetModel();
-    m_rows.swap(rows);
-    endResetModel();
-}
-
-int CertificateListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
-
-int CertificateListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 4;
-}
-
-QVariant CertificateListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size()))
-        return {};
-    if (role == Qt::DisplayRole)
-        return m_rows[static_cast<std::size_t>(index.row())]
-                     [static_cast<std::size_t>(index.column())];
-    return {};
-}
-
-QVariant CertificateListModel::headerData(int section, Qt::Orientation orientation,
-                                          int role) const {
-    return Heading(kCertificateHeadings, 4, section, orientation, role);
-}
-
-Qt::ItemFlags CertificateListModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-}
+PropertyListModel::PropertyListModel(QObject* parent)
+    : TextTableModel<2>({"Name", "Value"}, parent) {}
 
 void PropertyListModel::SetProperties(const CertPropertyList& properties) {
-    std::vector<std::array<QString, 2>> rows;
+    Rows rows;
     rows.reserve(properties.size());
     for (const auto& property : properties)
         rows.push_back({ToQString(property.name), ToQString(property.value)});
-    beginResetModel();
-    m_rows.swap(rows);
-    endResetModel();
-}
-
-void PropertyListModel::Clear() {
-    beginResetModel();
-    m_rows.clear();
-    endResetModel();
-}
-
-int PropertyListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
-
-int PropertyListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
-}
-
-QVariant PropertyListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size()))
-        return {};
-    if (role == Qt::DisplayRole)
-        return m_rows[static_cast<std::size_t>(index.row())]
-                     [static_cast<std::size_t>(index.column())];
-    return {};
-}
-
-QVariant PropertyListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    return Heading(kInformationHeadings, 2, section, orientation, role);
-}
-
-Qt::ItemFlags PropertyListModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    Replace(std::move(rows));
 }

@@ -1,6 +1,7 @@
 #include "generate/cert_gen_form.h"
 
 #include "app/dialog_builder.h"
+#include "catalogue/certificate_list_model.h"
 #include "generate/generator_command.h"
 #include "generate/input_validation.h"
 #include "generate/ip_address_edit.h"
