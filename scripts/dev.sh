@@ -2,7 +2,9 @@
 # Installs what Quillet needs on Debian 12, builds it, and then starts it or runs its tests.
 #
 #   scripts/dev.sh run    install, build, start Quillet
-#   scripts/dev.sh test   install, build, run every test
+#   scripts/dev.sh test   install, build, run every test: the suite, the same suite built with
+#                         AddressSanitizer/UndefinedBehaviorSanitizer, and a one-minute fuzz
+#                         run of the certificate decoder (QUILLET_QUICK=1 runs the suite only)
 #   scripts/dev.sh build  install, build
 #
 # The build goes to ./build (or $QUILLET_BUILD_DIR). Packages are installed only when missing;
@@ -18,23 +20,8 @@ APP_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-de
               fonts-ipafont-gothic)
 TEST_PACKAGES=(libgtest-dev openssl dbus poppler-utils desktop-file-utils)
 
-install_missing() {
-    local missing=() pkg
-    for pkg in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$pkg")
-        fi
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    local sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        command -v sudo >/dev/null || { echo "Run as root to install: ${missing[*]}" >&2; exit 1; }
-        sudo=(sudo)
-    fi
-    "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-}
+# shellcheck source=scripts/install_missing.sh
+. "$ROOT/scripts/install_missing.sh"
 
 configure_and_build() {
     cmake -S "$ROOT" -B "$BUILD" -DQUILLET_WERROR=ON "$@"
@@ -60,8 +47,11 @@ MSG
 test)
     install_missing "${APP_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     configure_and_build
-    cd "$BUILD"
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$JOBS"
+    (cd "$BUILD" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$JOBS")
+    if [ "${QUILLET_QUICK:-0}" != 1 ]; then
+        bash "$ROOT/scripts/sanitize.sh"
+        bash "$ROOT/scripts/fuzz.sh" "${QUILLET_FUZZ_SECONDS:-60}"
+    fi
     ;;
 build)
     install_missing "${APP_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
