@@ -1,0 +1,99 @@
+// Certificates at the edges of what the decoder meets: a very large key, a very large issuer
+// name and a validity that ends before it starts.
+#include "inspect/certificate_decoder.h"
+#include "support/cert_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string DerLength(std::size_t length) {
+    if (length < 0x80)
+        return std::string(1, static_cast<char>(length));
+    std::string bytes;
+    for (std::size_t rest = length; rest != 0; rest >>= 8)
+        bytes.insert(bytes.begin(), static_cast<char>(rest & 0xFF));
+    return static_cast<char>(0x80 | bytes.size()) + bytes;
+}
+
+std::string Tlv(char tag, const std::string& content) {
+    return tag + DerLength(content.size()) + content;
+}
+
+// An RSAPublicKey whose modulus has `bits` bits (top bit set, odd), exponent 65537. Only its
+// size matters to the decoder; no private key exists for it.
+std::string RsaPublicKeyOfBits(int bits) {
+    std::string modulus(static_cast<std::size_t>(bits / 8), '\x5A');
+    modulus.front() = '\xC3';
+    modulus.back() = '\x01';
+    return Tlv(0x30, Tlv(0x02, '\0' + modulus) + Tlv(0x02, "\x01\x00\x01"));
+}
+
+std::u16string Last(const CertPropertyList& list, std::u16string_view name) {
+    std::u16string value;
+    for (const auto& p : list)
+        if (p.name == name)
+            value = p.value;
+    return value;
+}
+
+CertBuilder WithAltName() {
+    return std::move(CertBuilder().San({SanEntry::Ip(std::string("\x0A\x00\x00\x01", 4))}));
+}
+
+TEST(HostileCertificateTest, A16384BitRsaKeyGivesItsSize) {
+    const std::string der =
+        WithAltName().PublicKey("1.2.840.113549.1.1.1", RsaPublicKeyOfBits(16384)).BuildDer();
+    const CertPropertyList list = DecodeCertificateProperties(der);
+    EXPECT_EQ(Last(list, u"Key Size"), u"16384");
+    EXPECT_EQ(list.back().name, u"Valid Date To");
+}
+
+TEST(HostileCertificateTest, A64KiBIssuerNameGivesEveryAttributeInOrder) {
+    NameList issuer;
+    for (int i = 0; i < 1024; ++i) {
+        std::string value = "unit-" + std::to_string(i) + "-";
+        value.resize(64, 'x');
+        issuer.push_back({"2.5.4.11", V_ASN1_UTF8STRING, value, false});
+    }
+    const std::string der = WithAltName().Issuer(issuer).BuildDer();
+    ASSERT_GT(der.size(), 64u * 1024);
+    const CertPropertyList list = DecodeCertificateProperties(der);
+    int units = 0;
+    for (const auto& p : list) {
+        if (p.name != u"Organizational Unit")
+            continue;
+        const std::string expected = "unit-" + std::to_string(units) + "-";
+        EXPECT_EQ(p.value.substr(0, expected.size()),
+                  std::u16string(expected.begin(), expected.end()));
+        EXPECT_EQ(p.value.size(), 64u);
+        ++units;
+    }
+    EXPECT_EQ(units, 1024);
+    EXPECT_EQ(list.back().name, u"Valid Date To");
+}
+
+TEST(HostileCertificateTest, AnEndBeforeTheStartIsShownAsItStands) {
+    const std::string der = WithAltName()
+                                .NotBefore(CertTime::GeneralizedTime("20300101000000Z"))
+                                .NotAfter(CertTime::GeneralizedTime("20200101000000Z"))
+                                .BuildDer();
+    std::string oldZone;
+    const char* old = std::getenv("TZ");
+    if (old)
+        oldZone = old;
+    ::setenv("TZ", "UTC0", 1);
+    const CertPropertyList list = DecodeCertificateProperties(der);
+    if (old)
+        ::setenv("TZ", oldZone.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    EXPECT_EQ(Last(list, u"Valid Date From"), u"2030-01-01 00:00:00");
+    EXPECT_EQ(Last(list, u"Valid Date To"), u"2020-01-01 00:00:00");
+    EXPECT_EQ(list.back().name, u"Valid Date To");
+}
+
+} // namespace
