@@ -282,7 +282,7 @@ const DecodeCase kDecodeCases[] = {
          return CertBuilder()
              .San({SanEntry::Email("a@example.jp"), SanEntry::RegisteredId("1.2.3.4"),
                    SanEntry::Ip("\x01\x02\x03"), SanEntry::Ip("\x01\x02\x03\x04\x05"),
-                   SanEntry::Ip("")})
+                   SanEntry::Ip("\x01\x02\x03\x04\x05\x06\x07\x08"), SanEntry::Ip("")})
              .BuildDer();
      },
      WithTail({Sig(u"SHA256RSA"), Cn(u"Quillet Test")})},
