@@ -2,6 +2,7 @@
 #pragma once
 
 #include "generate/cert_gen_params.h"
+#include "generate/input_validation.h"
 #include "platform/text_codec.h"
 
 #include <cstdio>
@@ -35,4 +36,18 @@ inline void PrintTo(const CertGenParams& p, std::ostream* os) {
         << " commonName=" << text(p.commonName) << " emailAddress=" << text(p.emailAddress)
         << " ipAddress=" << text(p.ipAddress) << " serialNumber=" << text(p.serialNumber)
         << " outputDirectory=\"" << p.outputDirectory.native() << "\"}";
+}
+
+// What a form opened with NEW holds once the operator has filled every required field.
+inline GenerationFormInput ValidFormInput() {
+    GenerationFormInput input;
+    input.fileName = u"web";
+    input.validDays = u"365";
+    input.commonName = u"web";
+    input.ipAddressText = u"10.0.0.1";
+    input.ipAddressValue = 0x0A000001;
+    input.serialNumber = u"0123ABCD";
+    input.keySizeItemData = 2048;
+    input.keyAlgorithmIndex = 2;
+    return input;
 }

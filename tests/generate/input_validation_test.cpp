@@ -10,20 +10,6 @@
 
 namespace {
 
-// What a form opened with NEW holds once the operator has filled every required field.
-GenerationFormInput ValidInput() {
-    GenerationFormInput input;
-    input.fileName = u"web";
-    input.validDays = u"365";
-    input.commonName = u"web";
-    input.ipAddressText = u"10.0.0.1";
-    input.ipAddressValue = 0x0A000001;
-    input.serialNumber = u"0123ABCD";
-    input.keySizeItemData = 2048;
-    input.keyAlgorithmIndex = 2;
-    return input;
-}
-
 CertGenParams PreviousParams() {
     CertGenParams previous;
     previous.serialNumber = u"CAFEF00D";
@@ -32,7 +18,7 @@ CertGenParams PreviousParams() {
 }
 
 TEST(CheckGenerationForm, ValidInputPassesAndIsStored) {
-    const GenerationFormCheck check = CheckGenerationForm(ValidInput(), PreviousParams());
+    const GenerationFormCheck check = CheckGenerationForm(ValidFormInput(), PreviousParams());
     EXPECT_EQ(check.errors, u"");
     CertGenParams expected = PreviousParams();
     expected.fileName = u"web";
@@ -121,7 +107,7 @@ void PrintTo(const LimitedField& f, std::ostream* os) {
 class LimitedFieldTest : public testing::TestWithParam<LimitedField> {
 protected:
     GenerationFormCheck CheckWith(const std::u16string& text) const {
-        GenerationFormInput input = ValidInput();
+        GenerationFormInput input = ValidFormInput();
         input.*GetParam().input = text;
         return CheckGenerationForm(input, PreviousParams());
     }
@@ -204,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<LimitedField>& info) { return info.param.label; });
 
 TEST(CheckGenerationForm, FileNameOfSeventyWithAColonGivesBothMessages) {
-    GenerationFormInput input = ValidInput();
+    GenerationFormInput input = ValidFormInput();
     input.fileName = std::u16string(69, u'f') + u":";
     EXPECT_EQ(CheckGenerationForm(input, PreviousParams()).errors,
               u"The File Name is limited to 64 characters.\r\n"
@@ -223,7 +209,7 @@ void PrintTo(const TextCase& c, std::ostream* os) {
 class CountryNameTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(CountryNameTest, IsEmptyOrTwoUppercaseLetters) {
-    GenerationFormInput input = ValidInput();
+    GenerationFormInput input = ValidFormInput();
     input.countryName = GetParam().text;
     const GenerationFormCheck check = CheckGenerationForm(input, PreviousParams());
     EXPECT_EQ(check.errors, GetParam().errors);
@@ -245,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
 class ValidDaysTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(ValidDaysTest, IsRequiredAndBetween1And7300AndKeptAsTyped) {
-    GenerationFormInput input = ValidInput();
+    GenerationFormInput input = ValidFormInput();
     input.validDays = GetParam().text;
     const GenerationFormCheck check = CheckGenerationForm(input, PreviousParams());
     EXPECT_EQ(check.errors, GetParam().errors);
@@ -278,7 +264,7 @@ class SerialNumberTest : public testing::TestWithParam<SerialCase> {};
 
 TEST_P(SerialNumberTest, IsEightHexadecimalUnitsUpperCased) {
     const SerialCase& c = GetParam();
-    GenerationFormInput input = ValidInput();
+    GenerationFormInput input = ValidFormInput();
     input.serialNumber = c.text;
     const GenerationFormCheck check = CheckGenerationForm(input, PreviousParams());
     EXPECT_EQ(check.errors, c.errors);
@@ -319,7 +305,7 @@ void PrintTo(const IpCase& c, std::ostream* os) {
 class IpAddressTest : public testing::TestWithParam<IpCase> {};
 
 TEST_P(IpAddressTest, FailsOnlyForTheZeroAddressAndStoresTheText) {
-    GenerationFormInput input = ValidInput();
+    GenerationFormInput input = ValidFormInput();
     input.ipAddressText = GetParam().text;
     input.ipAddressValue = GetParam().value;
     const GenerationFormCheck check = CheckGenerationForm(input, PreviousParams());
@@ -334,14 +320,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, IpAddressTest,
                                          IpCase{u"255.255.255.255", 0xFFFFFFFF, u""}));
 
 TEST(CheckGenerationForm, CommonNameIsRequired) {
-    GenerationFormInput input = ValidInput();
+    GenerationFormInput input = ValidFormInput();
     input.commonName.clear();
     EXPECT_EQ(CheckGenerationForm(input, PreviousParams()).errors,
               u"The Common Name is required.\r\n");
 }
 
 TEST(CheckGenerationForm, TextsEndAtTheirFirstNul) {
-    GenerationFormInput input = ValidInput();
+    GenerationFormInput input = ValidFormInput();
     input.fileName = std::u16string(u"web\0.evil", 9);
     input.commonName = std::u16string(u"\0web", 4);
     input.serialNumber = std::u16string(u"0123ABCD\0x", 10);

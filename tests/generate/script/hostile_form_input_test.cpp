@@ -2,6 +2,7 @@
 // vector built from what they stored, and the real script. Each value is either refused by the
 // form with its message, or ends up verbatim in the certificate (or is refused by the script
 // with its exit code); no file ever appears outside the output folder.
+#include "../generate_test_support.h"
 #include "generate/generator_command.h"
 #include "generate/input_validation.h"
 #include "platform/text_codec.h"
@@ -29,19 +30,8 @@ struct HostileCase {
 };
 
 // Test names and failure output show the case's label rather than its bytes.
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.label; }
-
-GenerationFormInput ValidInput() {
-    GenerationFormInput input;
-    input.fileName = u"web";
-    input.validDays = u"365";
-    input.commonName = u"web";
-    input.ipAddressText = u"10.0.0.1";
-    input.ipAddressValue = 0x0A000001;
-    input.serialNumber = u"0123abcd";
-    input.keySizeItemData = 1024; // quick to make
-    input.keyAlgorithmIndex = 2;
-    return input;
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.label;
 }
 
 std::u16string U16(const std::string& utf8) {
@@ -123,7 +113,8 @@ TEST_P(HostileFormInputTest, IsRefusedOrWrittenVerbatim) {
     const fs::path out = root.path() / "out";
     fs::create_directory(out);
 
-    GenerationFormInput input = ValidInput();
+    GenerationFormInput input = ValidFormInput();
+    input.keySizeItemData = 1024; // quick to make
     c.edit(input);
     CertGenParams previous;
     previous.outputDirectory = out;
