@@ -418,6 +418,10 @@ CertPropertyList ReadCertificateProperties(const std::filesystem::path& path) {
 }
 
 CertPropertyList DecodeCertificateProperties(std::string_view der) {
+    return DecodeCertificatePropertiesFully(der);
+}
+
+CertPropertyList DecodeCertificatePropertiesFully(std::string_view der) {
     const OpenSslErrorScope errors;
     CertPropertyList list;
     try {

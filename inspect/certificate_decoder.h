@@ -26,3 +26,7 @@ CertPropertyList ReadCertificateProperties(const std::filesystem::path& path);
 
 // The same for certificate bytes already in memory (the file-reading steps are skipped).
 CertPropertyList DecodeCertificateProperties(std::string_view der);
+
+// The same fields through OpenSSL's complete certificate parser (d2i_X509), which also decodes the
+// public key. DecodeCertificateProperties gives exactly this list for any input.
+CertPropertyList DecodeCertificatePropertiesFully(std::string_view der);

@@ -18,7 +18,7 @@ JOBS=${QUILLET_JOBS:-$(nproc)}
 
 APP_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev
               fonts-ipafont-gothic)
-TEST_PACKAGES=(libgtest-dev openssl dbus poppler-utils desktop-file-utils)
+TEST_PACKAGES=(libgtest-dev openssl ca-certificates dbus poppler-utils desktop-file-utils)
 
 # shellcheck source=scripts/install_missing.sh
 . "$ROOT/scripts/install_missing.sh"

@@ -1,0 +1,204 @@
+// Refresh ticks of the real main window and updates of its Certificates list, on the offscreen
+// platform, each next to its reference measured in the same run.
+#include "bench_folder.h"
+
+#include "app/varnok_quillet_dlg.h"
+#include "catalogue/certificate_list_model.h"
+#include "catalogue/certificate_rows.h"
+#include "catalogue/folder_scan.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <fstream>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The window as an operator sees it, with its own refresh timer stopped so that only the
+// benchmark ticks it.
+std::unique_ptr<CVarnokQuilletDlg> OpenWindow() {
+    auto window = std::make_unique<CVarnokQuilletDlg>();
+    if (auto* timer = window->findChild<QTimer*>(QStringLiteral("refreshTimer")))
+        timer->stop();
+    window->show();
+    QCoreApplication::processEvents();
+    return window;
+}
+
+bool Shows(benchmark::State& state, const CVarnokQuilletDlg& window, std::size_t rows) {
+    if (window.filePaths().size() == rows && window.propertyLists().size() == rows)
+        return true;
+    state.SkipWithError("the window does not show every file of the folder");
+    return false;
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Nothing changed since the last tick: one scan that finds no difference.
+void BM_IdleTick(benchmark::State& state) {
+    const BenchFolder& folder = FolderOf(static_cast<std::size_t>(state.range(0)));
+    UseFolder(folder);
+    auto window = OpenWindow();
+    window->RefreshCertificateList();
+    if (!Shows(state, *window, folder.files))
+        return;
+    double tick = 0, floor = 0;
+    for (auto _ : state) {
+        floor += Seconds([&] { benchmark::DoNotOptimize(BareListing(folder.folder)); });
+        const double seconds = Seconds([&] { window->RefreshCertificateList(); });
+        tick += seconds;
+        state.SetIterationTime(seconds);
+    }
+    ReportAgainst(state, "floor", tick, floor);
+    state.counters["files"] = static_cast<double>(folder.files);
+}
+
+// One certificate was added since the last tick: the rows are rebuilt.
+void BM_TickAfterAdd(benchmark::State& state) {
+    const BenchFolder& folder = FolderOf(static_cast<std::size_t>(state.range(0)));
+    UseFolder(folder);
+    auto window = OpenWindow();
+    window->RefreshCertificateList();
+    if (!Shows(state, *window, folder.files))
+        return;
+    const fs::path added = folder.folder / "zz-added.crt";
+    double tick = 0, idle = 0, redecode = 0;
+    for (auto _ : state) {
+        WriteBytes(added, SampleCertificates().front().der);
+        const double seconds = Seconds([&] { window->RefreshCertificateList(); });
+        if (!Shows(state, *window, folder.files + 1))
+            break;
+        tick += seconds;
+        state.SetIterationTime(seconds);
+        QCoreApplication::processEvents();
+
+        fs::remove(added);
+        window->RefreshCertificateList();
+        QCoreApplication::processEvents();
+        idle += Seconds([&] { window->RefreshCertificateList(); });
+        redecode += Seconds([&] {
+            benchmark::DoNotOptimize(RedecodeEverything(folder.folder, ReadCertificateProperties));
+        });
+    }
+    ReportAgainst(state, "redecode", tick, redecode);
+    ReportAgainst(state, "idle", tick, idle);
+}
+
+// The first tick of a new window: every certificate is decoded.
+void BM_ColdTick(benchmark::State& state) {
+    const BenchFolder& folder = FolderOf(static_cast<std::size_t>(state.range(0)));
+    UseFolder(folder);
+    double tick = 0, obvious = 0;
+    for (auto _ : state) {
+        auto window = OpenWindow();
+        const double seconds = Seconds([&] { window->RefreshCertificateList(); });
+        if (!Shows(state, *window, folder.files))
+            break;
+        tick += seconds;
+        state.SetIterationTime(seconds);
+        obvious += Seconds([&] {
+            benchmark::DoNotOptimize(RedecodeEverything(folder.folder, ReadWithFullDecoder));
+        });
+        window.reset();
+        QCoreApplication::processEvents();
+    }
+    ReportAgainst(state, "d2i_redecode", tick, obvious);
+}
+
+// The per-row state of a folder, as a tick leaves it.
+struct RowState {
+    std::vector<fs::path> paths;
+    std::vector<CertPropertyList> lists;
+};
+
+RowState StateOf(const BenchFolder& folder) {
+    RowState rows;
+    std::vector<ScannedFile> files;
+    ScanError error;
+    ListCertificateFolder(folder.folder, files, error);
+    for (auto& file : files) {
+        rows.lists.push_back(PropertiesOfListedFile(file.path));
+        rows.paths.push_back(std::move(file.path));
+    }
+    return rows;
+}
+
+// Showing freshly built rows in the Certificates list, against refilling an item widget.
+void BM_ListViewUpdate(benchmark::State& state) {
+    const BenchFolder& folder = FolderOf(static_cast<std::size_t>(state.range(0)));
+    const RowState rows = StateOf(folder);
+
+    QTableView view;
+    auto* model = new CertificateListModel(&view);
+    view.setModel(model);
+    view.resize(700, 400);
+    view.show();
+    QTableWidget widget(0, 4);
+    widget.resize(700, 400);
+    widget.show();
+    QCoreApplication::processEvents();
+
+    double update = 0, items = 0;
+    for (auto _ : state) {
+        const double seconds = Seconds(
+            [&] { model->Replace(CertificateListModel::MakeRows(rows.paths, rows.lists)); });
+        update += seconds;
+        state.SetIterationTime(seconds);
+        QCoreApplication::processEvents();
+
+        items += Seconds([&] {
+            widget.clearContents();
+            widget.setRowCount(static_cast<int>(rows.paths.size()));
+            for (std::size_t i = 0; i < rows.paths.size(); ++i) {
+                const CertificateRowCells cells = CellsOfRow(rows.paths[i], rows.lists[i]);
+                const std::u16string* texts[] = {&cells.fileName, &cells.commonName,
+                                                 &cells.validFrom, &cells.validTo};
+                for (int column = 0; column < 4; ++column)
+                    widget.setItem(static_cast<int>(i), column,
+                                   new QTableWidgetItem(ToQString(*texts[column])));
+            }
+        });
+        QCoreApplication::processEvents();
+    }
+    ReportAgainst(state, "item_widget", update, items);
+    state.counters["rows"] = static_cast<double>(rows.paths.size());
+}
+
+} // namespace
+
+BENCHMARK(BM_IdleTick)->Arg(1000)->Arg(10000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TickAfterAdd)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK(BM_ColdTick)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_ListViewUpdate)->Arg(10000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    RemoveBenchFolders();
+    return 0;
+}
