@@ -25,10 +25,10 @@ bool Exists(const char* relativeName) {
 
 void CVarnokQuilletDlg::OnBnClickedDelete() {
     const int row = SelectedCertificateRow();
-    if (row < 0 || static_cast<std::size_t>(row) >= m_filePaths.size())
+    if (row < 0 || static_cast<std::size_t>(row) >= filePaths().size())
         return;
     // Copied before the question: a refresh while the box is open may rebuild the rows.
-    const std::filesystem::path path = m_filePaths[static_cast<std::size_t>(row)];
+    const std::filesystem::path path = filePaths()[static_cast<std::size_t>(row)];
     if (MessageBoxes().Show(this, QString::fromLatin1(kDeleteQuestion), QStringLiteral("Message"),
                             MessageBoxType::kOkCancel | MessageBoxType::kIconExclamation) !=
         kAnswerOk)
@@ -41,9 +41,9 @@ void CVarnokQuilletDlg::OnBnClickedDelete() {
 
 void CVarnokQuilletDlg::OnBnClickedShowCertificateFile() {
     const int row = SelectedCertificateRow();
-    if (row < 0 || static_cast<std::size_t>(row) >= m_filePaths.size())
+    if (row < 0 || static_cast<std::size_t>(row) >= filePaths().size())
         return;
-    RevealFileInFileManager(m_filePaths[static_cast<std::size_t>(row)]);
+    RevealFileInFileManager(filePaths()[static_cast<std::size_t>(row)]);
 }
 
 void CVarnokQuilletDlg::OnBnClickedHelp() {

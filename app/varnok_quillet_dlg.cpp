@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <exception>
+#include <optional>
 
 CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -51,7 +52,10 @@ CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
     OnInitDialog();
 }
 
-CVarnokQuilletDlg::~CVarnokQuilletDlg() = default;
+CVarnokQuilletDlg::~CVarnokQuilletDlg() {
+    // The model reads the catalogue, which ends before the window's children do.
+    delete m_certificateModel;
+}
 
 void CVarnokQuilletDlg::OnInitDialog() {
     setWindowIcon(m_icon);
@@ -64,7 +68,7 @@ void CVarnokQuilletDlg::OnInitDialog() {
 }
 
 void CVarnokQuilletDlg::SetUpLists() {
-    m_certificateModel = new CertificateListModel(this);
+    m_certificateModel = new CertificateListModel(m_catalogue, this);
     m_certificateList->setModel(m_certificateModel);
     m_certificateList->setSelectionMode(QAbstractItemView::SingleSelection);
     const int certificateWidths[] = {110, 110, 140, 140};
@@ -129,23 +133,15 @@ void CVarnokQuilletDlg::RefreshCertificateList() {
         std::error_code creationError;
         EnsureCertificateFolder(folder, creationError);
 
-        std::vector<std::filesystem::path> paths = m_filePaths;
         ScanError scanError;
-        if (!ScanCertificateFolder(folder, paths, scanError)) {
+        std::optional<CertificateCatalogue::Update> update = m_catalogue.Rescan(folder, scanError);
+        if (!update) {
             if (scanError.code)
                 Trace(u"Refresh skipped: the certificate folder cannot be listed.\r\n");
             return;
         }
-        std::vector<CertPropertyList> propertyLists;
-        propertyLists.reserve(paths.size());
-        for (const auto& path : paths)
-            propertyLists.push_back(PropertiesOfListedFile(path));
-        CertificateListModel::Rows rows = CertificateListModel::MakeRows(paths, propertyLists);
-
         m_informationModel->Clear();
-        m_certificateModel->Replace(std::move(rows));
-        m_propertyLists.swap(propertyLists);
-        m_filePaths.swap(paths);
+        m_certificateModel->Reset([&]() noexcept { m_catalogue.Adopt(std::move(*update)); });
         m_certificateList->scrollToTop();
     } catch (const std::exception& error) {
         Trace(u"Refresh failed: " + Utf8ToUtf16(error.what()) + u"\r\n");
@@ -155,9 +151,10 @@ void CVarnokQuilletDlg::RefreshCertificateList() {
 }
 
 void CVarnokQuilletDlg::OnClickCertificateList(int item) {
-    if (static_cast<unsigned>(item) >= m_propertyLists.size())
+    const std::vector<CertPropertyList>& lists = m_catalogue.propertyLists();
+    if (static_cast<unsigned>(item) >= lists.size())
         return;
-    m_informationModel->SetProperties(m_propertyLists[static_cast<std::size_t>(item)]);
+    m_informationModel->SetProperties(lists[static_cast<std::size_t>(item)]);
 }
 
 void CVarnokQuilletDlg::OnClickInformationList(int) {}

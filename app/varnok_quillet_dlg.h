@@ -1,6 +1,7 @@
 // The main window: the Certificates list, the Information list and the command buttons.
 #pragma once
 
+#include "catalogue/certificate_catalogue.h"
 #include "inspect/certificate_decoder.h"
 
 #include <QDialog>
@@ -55,8 +56,12 @@ public:
     // The first selected row of the Certificates list, or -1.
     int SelectedCertificateRow() const;
 
-    const std::vector<std::filesystem::path>& filePaths() const { return m_filePaths; }
-    const std::vector<CertPropertyList>& propertyLists() const { return m_propertyLists; }
+    // The per-row state: row i of the Certificates list is the file filePaths()[i] with the
+    // properties propertyLists()[i].
+    const std::vector<std::filesystem::path>& filePaths() const { return m_catalogue.filePaths(); }
+    const std::vector<CertPropertyList>& propertyLists() const {
+        return m_catalogue.propertyLists();
+    }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -74,8 +79,7 @@ private:
     };
 
     QIcon m_icon;
-    std::vector<CertPropertyList> m_propertyLists;
-    std::vector<std::filesystem::path> m_filePaths;
+    CertificateCatalogue m_catalogue;
 
     QTableView* m_certificateList = nullptr;
     QTableView* m_informationList = nullptr;

@@ -3,6 +3,7 @@
 #include "bench_folder.h"
 
 #include "app/varnok_quillet_dlg.h"
+#include "catalogue/certificate_catalogue.h"
 #include "catalogue/certificate_list_model.h"
 #include "catalogue/certificate_rows.h"
 #include "catalogue/folder_scan.h"
@@ -115,30 +116,23 @@ void BM_ColdTick(benchmark::State& state) {
 }
 
 // The per-row state of a folder, as a tick leaves it.
-struct RowState {
-    std::vector<fs::path> paths;
-    std::vector<CertPropertyList> lists;
-};
-
-RowState StateOf(const BenchFolder& folder) {
-    RowState rows;
-    std::vector<ScannedFile> files;
+CertificateCatalogue CatalogueOf(const BenchFolder& folder) {
+    CertificateCatalogue catalogue;
     ScanError error;
-    ListCertificateFolder(folder.folder, files, error);
-    for (auto& file : files) {
-        rows.lists.push_back(PropertiesOfListedFile(file.path));
-        rows.paths.push_back(std::move(file.path));
-    }
-    return rows;
+    if (auto update = catalogue.Rescan(folder.folder, error))
+        catalogue.Adopt(std::move(*update));
+    return catalogue;
 }
 
-// Showing freshly built rows in the Certificates list, against refilling an item widget.
+// Showing a new set of rows in the Certificates list, against refilling an item widget with the
+// same rows.
 void BM_ListViewUpdate(benchmark::State& state) {
     const BenchFolder& folder = FolderOf(static_cast<std::size_t>(state.range(0)));
-    const RowState rows = StateOf(folder);
+    CertificateCatalogue shown = CatalogueOf(folder);
+    CertificateCatalogue next = CatalogueOf(folder);
 
     QTableView view;
-    auto* model = new CertificateListModel(&view);
+    auto* model = new CertificateListModel(shown, &view);
     view.setModel(model);
     view.resize(700, 400);
     view.show();
@@ -149,17 +143,18 @@ void BM_ListViewUpdate(benchmark::State& state) {
 
     double update = 0, items = 0;
     for (auto _ : state) {
-        const double seconds = Seconds(
-            [&] { model->Replace(CertificateListModel::MakeRows(rows.paths, rows.lists)); });
+        const double seconds =
+            Seconds([&] { model->Reset([&]() noexcept { std::swap(shown, next); }); });
         update += seconds;
         state.SetIterationTime(seconds);
         QCoreApplication::processEvents();
 
         items += Seconds([&] {
             widget.clearContents();
-            widget.setRowCount(static_cast<int>(rows.paths.size()));
-            for (std::size_t i = 0; i < rows.paths.size(); ++i) {
-                const CertificateRowCells cells = CellsOfRow(rows.paths[i], rows.lists[i]);
+            widget.setRowCount(static_cast<int>(shown.size()));
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                const CertificateRowCells cells =
+                    CellsOfRow(shown.filePaths()[i], shown.propertyLists()[i]);
                 const std::u16string* texts[] = {&cells.fileName, &cells.commonName,
                                                  &cells.validFrom, &cells.validTo};
                 for (int column = 0; column < 4; ++column)
@@ -170,7 +165,7 @@ void BM_ListViewUpdate(benchmark::State& state) {
         QCoreApplication::processEvents();
     }
     ReportAgainst(state, "item_widget", update, items);
-    state.counters["rows"] = static_cast<double>(rows.paths.size());
+    state.counters["rows"] = static_cast<double>(shown.size());
 }
 
 } // namespace

@@ -1,19 +1,31 @@
 #include "catalogue/certificate_list_model.h"
 
-CertificateListModel::CertificateListModel(QObject* parent)
-    : TextTableModel<4>({"File Name", "Common Name", "Valid Date From", "Valid Date To"}, parent) {}
+#include "catalogue/certificate_rows.h"
 
-CertificateListModel::Rows
-CertificateListModel::MakeRows(const std::vector<std::filesystem::path>& paths,
-                               const std::vector<CertPropertyList>& propertyLists) {
-    Rows rows;
-    rows.reserve(paths.size());
-    for (std::size_t i = 0; i < paths.size() && i < propertyLists.size(); ++i) {
-        const CertificateRowCells cells = CellsOfRow(paths[i], propertyLists[i]);
-        rows.push_back({ToQString(cells.fileName), ToQString(cells.commonName),
-                        ToQString(cells.validFrom), ToQString(cells.validTo)});
+CertificateListModel::CertificateListModel(const CertificateCatalogue& catalogue, QObject* parent)
+    : HeadedTableModel<4>({"File Name", "Common Name", "Valid Date From", "Valid Date To"}, parent),
+      m_catalogue(catalogue) {}
+
+int CertificateListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_catalogue.size());
+}
+
+QVariant CertificateListModel::data(const QModelIndex& index, int role) const {
+    std::size_t row = 0, column = 0;
+    if (!DisplayCell(index, role, m_catalogue.size(), row, column))
+        return {};
+    const CertificateRowCells cells =
+        CellsOfRow(m_catalogue.filePaths()[row], m_catalogue.propertyLists()[row]);
+    switch (column) {
+    case 0:
+        return ToQString(cells.fileName);
+    case 1:
+        return ToQString(cells.commonName);
+    case 2:
+        return ToQString(cells.validFrom);
+    default:
+        return ToQString(cells.validTo);
     }
-    return rows;
 }
 
 PropertyListModel::PropertyListModel(QObject* parent)

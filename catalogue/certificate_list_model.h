@@ -1,7 +1,7 @@
 // Table models behind the Certificates list and the Information list.
 #pragma once
 
-#include "catalogue/certificate_rows.h"
+#include "catalogue/certificate_catalogue.h"
 #include "inspect/certificate_decoder.h"
 
 #include <QAbstractTableModel>
@@ -9,44 +9,22 @@
 
 #include <array>
 #include <cstddef>
-#include <filesystem>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 inline QString ToQString(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Read-only rows of plain text under fixed, left-aligned headings.
-template <std::size_t Columns> class TextTableModel : public QAbstractTableModel {
+// Read-only rows under fixed, left-aligned headings.
+template <std::size_t Columns> class HeadedTableModel : public QAbstractTableModel {
 public:
-    using Row = std::array<QString, Columns>;
-    using Rows = std::vector<Row>;
-
-    TextTableModel(std::array<const char*, Columns> headings, QObject* parent)
+    HeadedTableModel(std::array<const char*, Columns> headings, QObject* parent)
         : QAbstractTableModel(parent), m_headings(headings) {}
 
-    // Shows `rows` in place of the current ones (one model reset).
-    void Replace(Rows&& rows) noexcept {
-        beginResetModel();
-        m_rows.swap(rows);
-        endResetModel();
-    }
-    void Clear() { Replace({}); }
-
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-    }
     int columnCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : static_cast<int>(Columns);
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid() ||
-            static_cast<std::size_t>(index.row()) >= m_rows.size() ||
-            static_cast<std::size_t>(index.column()) >= Columns)
-            return {};
-        return m_rows[static_cast<std::size_t>(index.row())]
-                     [static_cast<std::size_t>(index.column())];
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || section < 0 ||
@@ -62,20 +40,72 @@ public:
         return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
     }
 
+protected:
+    // The row and column of a display request inside `rows` rows, or false.
+    bool DisplayCell(const QModelIndex& index, int role, std::size_t rows, std::size_t& row,
+                     std::size_t& column) const {
+        if (role != Qt::DisplayRole || !index.isValid() || index.row() < 0 || index.column() < 0 ||
+            static_cast<std::size_t>(index.row()) >= rows ||
+            static_cast<std::size_t>(index.column()) >= Columns)
+            return false;
+        row = static_cast<std::size_t>(index.row());
+        column = static_cast<std::size_t>(index.column());
+        return true;
+    }
+
 private:
     std::array<const char*, Columns> m_headings;
+};
+
+// Rows of plain text held by the model itself.
+template <std::size_t Columns> class TextTableModel : public HeadedTableModel<Columns> {
+public:
+    using Row = std::array<QString, Columns>;
+    using Rows = std::vector<Row>;
+    using HeadedTableModel<Columns>::HeadedTableModel;
+
+    // Shows `rows` in place of the current ones (one model reset).
+    void Replace(Rows&& rows) noexcept {
+        this->beginResetModel();
+        m_rows.swap(rows);
+        this->endResetModel();
+    }
+    void Clear() { Replace({}); }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        std::size_t row = 0, column = 0;
+        if (!this->DisplayCell(index, role, m_rows.size(), row, column))
+            return {};
+        return m_rows[row][column];
+    }
+
+private:
     Rows m_rows;
 };
 
-// One row per listed file: "File Name", "Common Name", "Valid Date From", "Valid Date To".
-class CertificateListModel final : public TextTableModel<4> {
+// One row per file of the catalogue: "File Name", "Common Name", "Valid Date From", "Valid Date
+// To". The cells are worked out from the catalogue's per-row state when the view asks for them
+// (only the rows on screen), so a rebuild costs one model reset whatever the number of rows.
+class CertificateListModel final : public HeadedTableModel<4> {
 public:
-    explicit CertificateListModel(QObject* parent = nullptr);
+    CertificateListModel(const CertificateCatalogue& catalogue, QObject* parent = nullptr);
 
-    // The cell texts of the given rows, computed before anything is shown, so that a failure
-    // while computing them leaves the model as it was.
-    static Rows MakeRows(const std::vector<std::filesystem::path>& paths,
-                         const std::vector<CertPropertyList>& propertyLists);
+    // Runs `change`, which must not throw and may replace the catalogue's rows, inside one model
+    // reset.
+    template <typename Change> void Reset(Change&& change) noexcept {
+        beginResetModel();
+        std::forward<Change>(change)();
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    const CertificateCatalogue& m_catalogue;
 };
 
 // The entries of one property list: "Name" and "Value".

@@ -21,12 +21,12 @@ void CVarnokQuilletDlg::OnBnClickedNew() {
 
 void CVarnokQuilletDlg::OnBnClickedGenerateCitation() {
     const int row = SelectedCertificateRow();
-    if (row < 0 || static_cast<std::size_t>(row) >= m_propertyLists.size()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= propertyLists().size()) {
         OnBnClickedNew();
         return;
     }
     // Copied before the form opens: a refresh while the form is shown may rebuild the rows.
-    const CertPropertyList properties = m_propertyLists[static_cast<std::size_t>(row)];
+    const CertPropertyList properties = propertyLists()[static_cast<std::size_t>(row)];
     const CertGenParams params = MakeCitationParams(properties, GetCertificateFolder());
     RunForm(this, params);
 }

@@ -1,0 +1,66 @@
+// The per-row state of the Certificates list, and how a refresh tick brings it up to date
+// without reading again the files that did not change.
+#pragma once
+
+#include "catalogue/certificate_rows.h"
+#include "catalogue/folder_scan.h"
+#include "inspect/certificate_decoder.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+// Row i is the file filePaths()[i] with the properties propertyLists()[i], in the order of the
+// folder scan. A row's properties are read when the file first appears in a rebuilt list; a later
+// rebuild hands them on only while the file's device, inode, size, last-write and status-change
+// times are all as they were when it was read, so the rows always show what reading every file
+// again would show.
+class CertificateCatalogue {
+public:
+    // Reads the property list of one listed file.
+    using FileReader = CertPropertyList (*)(const std::filesystem::path&);
+
+    // How long after its last status change a file's time stamps are trusted to tell a later
+    // rewrite apart: file systems keep them in coarse steps (down to two seconds), so a file
+    // rewritten within the same step would keep its stamp. A file read earlier than this after
+    // its last change is read again at the next rebuild.
+    static constexpr std::chrono::nanoseconds kDefaultSettleTime = std::chrono::seconds(2);
+
+    explicit CertificateCatalogue(FileReader reader = PropertiesOfListedFile,
+                                  std::chrono::nanoseconds settleTime = kDefaultSettleTime);
+
+    // A complete new state, built aside by Rescan and put in place by Adopt.
+    struct Update {
+        std::vector<std::filesystem::path> filePaths;
+        std::vector<CertPropertyList> propertyLists; // empty where a row is handed on
+        std::vector<FileStamp> stamps;
+        std::vector<bool> trusted;             // the stamp was settled when the file was read
+        std::vector<std::size_t> handedOnFrom; // index of the current row, or kNotHandedOn
+        std::size_t filesRead = 0;
+    };
+    static constexpr std::size_t kNotHandedOn = static_cast<std::size_t>(-1);
+
+    // Lists `folder`. When the list of paths differs from the current one, returns the new state
+    // with every row's properties: handed on from an unchanged file, read otherwise. Returns
+    // nothing when there is no difference, and when the folder cannot be listed (`error.code`
+    // is set then). May throw std::bad_alloc; the current state is untouched either way.
+    std::optional<Update> Rescan(const std::filesystem::path& folder, ScanError& error) const;
+
+    // Puts `update`, made by Rescan of this catalogue with no Adopt in between, in place.
+    void Adopt(Update&& update) noexcept;
+
+    std::size_t size() const { return m_filePaths.size(); }
+    const std::vector<std::filesystem::path>& filePaths() const { return m_filePaths; }
+    const std::vector<CertPropertyList>& propertyLists() const { return m_propertyLists; }
+
+private:
+    FileReader m_reader;
+    std::int64_t m_settleNs;
+    std::vector<std::filesystem::path> m_filePaths;
+    std::vector<CertPropertyList> m_propertyLists;
+    std::vector<FileStamp> m_stamps;
+    std::vector<bool> m_trusted;
+};

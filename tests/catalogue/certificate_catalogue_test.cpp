@@ -1,0 +1,148 @@
+#include "catalogue/certificate_catalogue.h"
+#include "catalogue/certificate_rows.h"
+#include "support/cert_builder.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The files a catalogue read, in order; reads through the real decoder.
+std::vector<std::string> g_filesRead;
+
+CertPropertyList RecordingReader(const fs::path& path) {
+    g_filesRead.push_back(path.filename().native());
+    return PropertiesOfListedFile(path);
+}
+
+std::string CertificateNamed(const std::string& commonName) {
+    return CertBuilder()
+        .Subject({{"2.5.4.3", V_ASN1_UTF8STRING, commonName}})
+        .San({SanEntry::Uri("urn:" + commonName)})
+        .BuildDer();
+}
+
+class CertificateCatalogueTest : public testing::Test {
+protected:
+    void SetUp() override { g_filesRead.clear(); }
+
+    fs::path Add(const std::string& name, const std::string& bytes, long long mtime) {
+        const fs::path path = m_temp.path() / name;
+        WriteFileBytes(path, bytes);
+        SetModifiedTime(path, mtime);
+        return path;
+    }
+
+    // Waits until a change made now gets a later status-change time than `path` has: file times
+    // advance in coarse steps, and this test is about changes that the stamps can tell apart.
+    void WaitForLaterChangeTimeThan(const fs::path& path) {
+        struct stat last {};
+        ASSERT_EQ(::stat(path.c_str(), &last), 0);
+        const fs::path probe = m_temp.path() / "probe";
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            WriteFileBytes(probe, "x");
+            struct stat now {};
+            ASSERT_EQ(::stat(probe.c_str(), &now), 0);
+            if (now.st_ctim.tv_sec != last.st_ctim.tv_sec ||
+                now.st_ctim.tv_nsec != last.st_ctim.tv_nsec)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        fs::remove(probe);
+    }
+
+    // One tick: rescans and adopts; returns the files read for it, or "(no update)".
+    std::vector<std::string> Tick(CertificateCatalogue& catalogue) {
+        g_filesRead.clear();
+        ScanError error;
+        auto update = catalogue.Rescan(m_temp.path(), error);
+        EXPECT_FALSE(error.code) << error.operation;
+        if (!update)
+            return {"(no update)"};
+        EXPECT_EQ(update->filesRead, g_filesRead.size());
+        catalogue.Adopt(std::move(*update));
+        return g_filesRead;
+    }
+
+    // Every row shows what reading its file again shows, in the order of the scan.
+    void ExpectRowsAsReadNow(const CertificateCatalogue& catalogue) {
+        std::vector<ScannedFile> files;
+        ScanError error;
+        ASSERT_TRUE(ListCertificateFolder(m_temp.path(), files, error));
+        ASSERT_EQ(catalogue.size(), files.size());
+        ASSERT_EQ(catalogue.propertyLists().size(), files.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(catalogue.filePaths()[i], files[i].path);
+            EXPECT_EQ(catalogue.propertyLists()[i], PropertiesOfListedFile(files[i].path))
+                << files[i].path;
+        }
+    }
+
+    TempFolder m_temp;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(CertificateCatalogueTest, ReadsOnlyTheFilesThatAreNewOrChanged) {
+    CertificateCatalogue catalogue(RecordingReader, std::chrono::nanoseconds(0));
+    Add("a.crt", CertificateNamed("alpha"), 1000);
+    const fs::path rewritten = Add("b.crt", CertificateNamed("bravo"), 2000);
+    const fs::path replaced = Add("c.crt", CertificateNamed("carol"), 3000);
+    Add("d.key", PrivateKeyPem(KeyParams::Rsa(2048)), 4000);
+    EXPECT_EQ(Tick(catalogue), (Names{"a.crt", "b.crt", "c.crt", "d.key"}));
+    ExpectRowsAsReadNow(catalogue);
+    EXPECT_EQ(Tick(catalogue), (Names{"(no update)"}));
+
+    // Same size and last-write time as before, other content: the status-change time tells.
+    WaitForLaterChangeTimeThan(replaced);
+    Add("b.crt", CertificateNamed("BRAVO"), 2000);
+    // Another file renamed over it, with the same size and last-write time: a new inode.
+    Add("c.new", CertificateNamed("CAROL"), 3000);
+    fs::rename(m_temp.path() / "c.new", replaced);
+    ASSERT_EQ(fs::file_size(rewritten), CertificateNamed("bravo").size());
+    // Neither changes the list of paths, so nothing is rebuilt yet.
+    EXPECT_EQ(Tick(catalogue), (Names{"(no update)"}));
+
+    Add("e.csr", CsrDer(KeyParams::Rsa(2048), {{"2.5.4.3", V_ASN1_UTF8STRING, "e"}}), 5000);
+    EXPECT_EQ(Tick(catalogue), (Names{"b.crt", "c.crt", "e.csr"}));
+    ExpectRowsAsReadNow(catalogue);
+
+    fs::remove(m_temp.path() / "a.crt");
+    EXPECT_EQ(Tick(catalogue), (Names{}));
+    ExpectRowsAsReadNow(catalogue);
+}
+
+TEST_F(CertificateCatalogueTest, FilesChangedWithinTheSettleTimeAreReadAtEveryRebuild) {
+    // An hour: every file here changed just now, so its stamp is not trusted yet.
+    CertificateCatalogue catalogue(RecordingReader, std::chrono::hours(1));
+    Add("a.crt", CertificateNamed("alpha"), 1000);
+    Add("b.crt", CertificateNamed("bravo"), 2000);
+    EXPECT_EQ(Tick(catalogue), (Names{"a.crt", "b.crt"}));
+    Add("c.crt", CertificateNamed("carol"), 3000);
+    EXPECT_EQ(Tick(catalogue), (Names{"a.crt", "b.crt", "c.crt"}));
+    ExpectRowsAsReadNow(catalogue);
+}
+
+TEST_F(CertificateCatalogueTest, AFolderThatCannotBeListedKeepsTheRows) {
+    CertificateCatalogue catalogue(RecordingReader, std::chrono::nanoseconds(0));
+    Add("a.crt", CertificateNamed("alpha"), 1000);
+    Tick(catalogue);
+    const std::vector<CertPropertyList> before = catalogue.propertyLists();
+
+    ScanError error;
+    EXPECT_FALSE(catalogue.Rescan(m_temp.path() / "missing", error));
+    EXPECT_TRUE(error.code);
+    EXPECT_EQ(catalogue.size(), 1u);
+    EXPECT_EQ(catalogue.propertyLists(), before);
+}
+
+} // namespace
