@@ -2,9 +2,7 @@
 
 #include <time.h>
 
-#include <algorithm>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -15,72 +13,90 @@ std::int64_t RealTimeNs() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// Exact comparison of the path texts (path::operator== compares components instead).
-bool SamePaths(const std::vector<ScannedFile>& files,
-               const std::vector<std::filesystem::path>& paths) {
-    return std::equal(files.begin(), files.end(), paths.begin(), paths.end(),
-                      [](const ScannedFile& file, const std::filesystem::path& path) {
-                          return file.path.native() == path.native();
-                      });
-}
-
 } // namespace
 
 CertificateCatalogue::CertificateCatalogue(FileReader reader, std::chrono::nanoseconds settleTime)
     : m_reader(reader), m_settleNs(settleTime.count()) {}
 
 std::optional<CertificateCatalogue::Update>
-CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& error) const {
+CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& error) {
     // Taken before the listing, so that any change after a stamp was read lies after it.
     const std::int64_t scanStartNs = RealTimeNs();
-    std::vector<ScannedFile> files;
-    if (!ListCertificateFolder(folder, files, error) || SamePaths(files, m_filePaths))
+    FolderListing reading;
+    reading.names.reserve(m_reading.names.size());
+    reading.entries.reserve(m_reading.entries.size());
+    if (!ReadCertificateFolder(folder, reading, error))
         return std::nullopt;
+    // The same names and last-write times in the same reading order sort the same way.
+    if (reading.SameOrderKeysAs(m_reading))
+        return std::nullopt;
+    FolderListing listing = reading;
+    SortFolderListing(listing);
+    if (listing.SameFilesAs(m_listing)) {
+        m_reading = std::move(reading);
+        return std::nullopt;
+    }
 
-    std::unordered_map<std::string_view, std::size_t> currentRows;
-    currentRows.reserve(m_filePaths.size());
-    for (std::size_t i = 0; i < m_filePaths.size(); ++i)
-        currentRows.emplace(m_filePaths[i].native(), i);
-    std::vector<bool> handedOn(m_filePaths.size(), false);
+    // Both listings are sorted by last-write time, then by name, so one walk through both finds
+    // each file's current row; a file whose last-write time changed has no row to hand on anyway.
+    const std::vector<FolderListing::Entry>& current = m_listing.entries;
+    const bool sameFolder = listing.folder == m_listing.folder;
+    std::size_t next = 0;
+    const auto precedes = [](std::int64_t modifiedA, std::string_view nameA, std::int64_t modifiedB,
+                             std::string_view nameB) {
+        return modifiedA != modifiedB ? modifiedA < modifiedB : nameA < nameB;
+    };
 
     Update update;
-    const std::size_t count = files.size();
+    const std::size_t count = listing.entries.size();
     update.filePaths.reserve(count);
     update.propertyLists.reserve(count);
-    update.stamps.reserve(count);
     update.trusted.reserve(count);
     update.handedOnFrom.reserve(count);
-    for (ScannedFile& file : files) {
+    for (const FolderListing::Entry& entry : listing.entries) {
+        const std::string_view name = listing.Name(entry);
         std::size_t from = kNotHandedOn;
-        if (const auto found = currentRows.find(file.path.native()); found != currentRows.end()) {
-            const std::size_t row = found->second;
-            if (!handedOn[row] && m_trusted[row] && m_stamps[row] == file.stamp) {
-                from = row;
-                handedOn[row] = true;
+        if (sameFolder) {
+            while (next < current.size() &&
+                   precedes(current[next].stamp.modifiedNs, m_listing.Name(current[next]),
+                            entry.stamp.modifiedNs, name))
+                ++next;
+            if (next < current.size() && current[next].stamp.modifiedNs == entry.stamp.modifiedNs &&
+                m_listing.Name(current[next]) == name) {
+                if (m_trusted[next] && current[next].stamp == entry.stamp)
+                    from = next;
+                ++next;
             }
         }
         if (from == kNotHandedOn) {
-            update.propertyLists.push_back(m_reader(file.path));
-            update.trusted.push_back(scanStartNs - file.stamp.changedNs >= m_settleNs);
+            std::filesystem::path path = listing.PathOf(entry);
+            update.propertyLists.push_back(m_reader(path));
+            update.filePaths.push_back(std::move(path));
+            update.trusted.push_back(scanStartNs - entry.stamp.changedNs >= m_settleNs);
             ++update.filesRead;
         } else {
+            // The path and the properties move over from the current row in Adopt.
+            update.filePaths.emplace_back();
             update.propertyLists.emplace_back();
             update.trusted.push_back(true);
         }
         update.handedOnFrom.push_back(from);
-        update.stamps.push_back(file.stamp);
-        update.filePaths.push_back(std::move(file.path));
     }
+    update.listing = std::move(listing);
+    update.reading = std::move(reading);
     return update;
 }
 
 void CertificateCatalogue::Adopt(Update&& update) noexcept {
     for (std::size_t i = 0; i < update.handedOnFrom.size(); ++i) {
-        if (update.handedOnFrom[i] != kNotHandedOn)
-            update.propertyLists[i] = std::move(m_propertyLists[update.handedOnFrom[i]]);
+        if (const std::size_t from = update.handedOnFrom[i]; from != kNotHandedOn) {
+            update.filePaths[i] = std::move(m_filePaths[from]);
+            update.propertyLists[i] = std::move(m_propertyLists[from]);
+        }
     }
     m_filePaths.swap(update.filePaths);
     m_propertyLists.swap(update.propertyLists);
-    m_stamps.swap(update.stamps);
     m_trusted.swap(update.trusted);
+    std::swap(m_listing, update.listing);
+    std::swap(m_reading, update.reading);
 }

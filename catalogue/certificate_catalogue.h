@@ -34,11 +34,13 @@ public:
 
     // A complete new state, built aside by Rescan and put in place by Adopt.
     struct Update {
+        // Empty where a row is handed on: Adopt moves the current row's path and properties.
         std::vector<std::filesystem::path> filePaths;
-        std::vector<CertPropertyList> propertyLists; // empty where a row is handed on
-        std::vector<FileStamp> stamps;
+        std::vector<CertPropertyList> propertyLists;
         std::vector<bool> trusted;             // the stamp was settled when the file was read
         std::vector<std::size_t> handedOnFrom; // index of the current row, or kNotHandedOn
+        FolderListing listing;                 // the listing the rows were made from
+        FolderListing reading;                 // the same files in reading order
         std::size_t filesRead = 0;
     };
     static constexpr std::size_t kNotHandedOn = static_cast<std::size_t>(-1);
@@ -46,8 +48,10 @@ public:
     // Lists `folder`. When the list of paths differs from the current one, returns the new state
     // with every row's properties: handed on from an unchanged file, read otherwise. Returns
     // nothing when there is no difference, and when the folder cannot be listed (`error.code`
-    // is set then). May throw std::bad_alloc; the current state is untouched either way.
-    std::optional<Update> Rescan(const std::filesystem::path& folder, ScanError& error) const;
+    // is set then). May throw std::bad_alloc. The rows are untouched either way; only the
+    // record of the folder's reading order, which lets an unchanged folder skip the sort, may be
+    // brought up to date.
+    std::optional<Update> Rescan(const std::filesystem::path& folder, ScanError& error);
 
     // Puts `update`, made by Rescan of this catalogue with no Adopt in between, in place.
     void Adopt(Update&& update) noexcept;
@@ -61,6 +65,7 @@ private:
     std::int64_t m_settleNs;
     std::vector<std::filesystem::path> m_filePaths;
     std::vector<CertPropertyList> m_propertyLists;
-    std::vector<FileStamp> m_stamps;
     std::vector<bool> m_trusted;
+    FolderListing m_listing; // the listing the current rows were made from, with their stamps
+    FolderListing m_reading; // the last reading whose sorted order is m_listing's
 };

@@ -23,12 +23,6 @@ std::int64_t Nanoseconds(const struct timespec& ts) {
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-bool Precedes(const ScannedFile& a, const ScannedFile& b) {
-    if (a.stamp.modifiedNs != b.stamp.modifiedNs)
-        return a.stamp.modifiedNs < b.stamp.modifiedNs;
-    return a.path.native() < b.path.native();
-}
-
 } // namespace
 
 bool IsListedFileName(std::string_view fileName) {
@@ -41,7 +35,24 @@ bool IsListedFileName(std::string_view fileName) {
     return ext == ".crt" || ext == ".key" || ext == ".csr";
 }
 
-bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<ScannedFile>& files,
+std::filesystem::path FolderListing::PathOf(const Entry& entry) const {
+    std::string text;
+    text.reserve(folder.size() + 1 + entry.nameLength);
+    text.append(folder).append(1, '/').append(Name(entry));
+    return std::filesystem::path(std::move(text));
+}
+
+bool FolderListing::SameOrderKeysAs(const FolderListing& other) const {
+    if (entries.size() != other.entries.size() || folder != other.folder || names != other.names)
+        return false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].stamp.modifiedNs != other.entries[i].stamp.modifiedNs)
+            return false;
+    }
+    return true;
+}
+
+bool ReadCertificateFolder(const std::filesystem::path& folder, FolderListing& listing,
                            ScanError& error) {
     error = {};
     try {
@@ -51,8 +62,12 @@ bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<Scan
             return false;
         }
         const int dirFd = ::dirfd(dir.get());
-        const std::string prefix = folder.native() + "/";
-        std::vector<ScannedFile> found;
+        FolderListing read;
+        read.folder = folder.native();
+        // As much room as `listing` has, so that a caller that knows the last reading's size
+        // saves the reallocations.
+        read.names.reserve(listing.names.capacity());
+        read.entries.reserve(listing.entries.capacity());
         for (;;) {
             errno = 0;
             const dirent* entry = ::readdir(dir.get());
@@ -71,16 +86,71 @@ bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<Scan
             // A vanished file, a link loop, a dangling link or a permission problem: skip it.
             if (::fstatat(dirFd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
                 continue;
-            ScannedFile file;
-            file.path = std::filesystem::path(prefix + entry->d_name);
-            file.stamp.device = st.st_dev;
-            file.stamp.inode = st.st_ino;
-            file.stamp.size = st.st_size;
-            file.stamp.modifiedNs = Nanoseconds(st.st_mtim);
-            file.stamp.changedNs = Nanoseconds(st.st_ctim);
-            found.push_back(std::move(file));
+            FolderListing::Entry& listed = read.entries.emplace_back();
+            listed.nameOffset = read.names.size();
+            listed.nameLength = name.size();
+            listed.stamp.device = st.st_dev;
+            listed.stamp.inode = st.st_ino;
+            listed.stamp.size = st.st_size;
+            listed.stamp.modifiedNs = Nanoseconds(st.st_mtim);
+            listed.stamp.changedNs = Nanoseconds(st.st_ctim);
+            read.names.append(name).append(1, '\0');
         }
-        std::sort(found.begin(), found.end(), Precedes);
+        listing = std::move(read);
+        return true;
+    } catch (const std::bad_alloc&) {
+        error = {"list directory", folder, std::make_error_code(std::errc::not_enough_memory)};
+        return false;
+    }
+}
+
+void SortFolderListing(FolderListing& listing) {
+    std::vector<FolderListing::Entry> entries = listing.entries;
+    // Within one folder, ordering by name is ordering by path.
+    const std::string_view all(listing.names);
+    std::sort(entries.begin(), entries.end(),
+              [all](const FolderListing::Entry& a, const FolderListing::Entry& b) {
+                  if (a.stamp.modifiedNs != b.stamp.modifiedNs)
+                      return a.stamp.modifiedNs < b.stamp.modifiedNs;
+                  return all.substr(a.nameOffset, a.nameLength) <
+                         all.substr(b.nameOffset, b.nameLength);
+              });
+    std::string names;
+    names.reserve(listing.names.size());
+    for (auto& entry : entries) {
+        const std::size_t offset = names.size();
+        names.append(all.substr(entry.nameOffset, entry.nameLength)).append(1, '\0');
+        entry.nameOffset = offset;
+    }
+    listing.names.swap(names);
+    listing.entries.swap(entries);
+}
+
+bool ListCertificateFolder(const std::filesystem::path& folder, FolderListing& listing,
+                           ScanError& error) {
+    FolderListing read;
+    if (!ReadCertificateFolder(folder, read, error))
+        return false;
+    try {
+        SortFolderListing(read);
+    } catch (const std::bad_alloc&) {
+        error = {"list directory", folder, std::make_error_code(std::errc::not_enough_memory)};
+        return false;
+    }
+    listing = std::move(read);
+    return true;
+}
+
+bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<ScannedFile>& files,
+                           ScanError& error) {
+    FolderListing listing;
+    if (!ListCertificateFolder(folder, listing, error))
+        return false;
+    try {
+        std::vector<ScannedFile> found;
+        found.reserve(listing.entries.size());
+        for (const auto& entry : listing.entries)
+            found.push_back({listing.PathOf(entry), entry.stamp});
         files = std::move(found);
         return true;
     } catch (const std::bad_alloc&) {

@@ -31,6 +31,34 @@ struct ScannedFile {
     FileStamp stamp;
 };
 
+// The listed files of a folder in listing order, kept compact: every name in one buffer, so that
+// telling whether two listings name the same files costs one comparison of two buffers.
+struct FolderListing {
+    struct Entry {
+        std::size_t nameOffset = 0; // into `names`
+        std::size_t nameLength = 0;
+        FileStamp stamp;
+    };
+
+    std::string folder;         // the folder's path text
+    std::string names;          // the names in the entries' order, each followed by a NUL
+    std::vector<Entry> entries; // as read, or oldest last-write time first, then by name
+
+    std::string_view Name(const Entry& entry) const {
+        return std::string_view(names).substr(entry.nameOffset, entry.nameLength);
+    }
+    // folder + "/" + name, as ListCertificateFolder gives it.
+    std::filesystem::path PathOf(const Entry& entry) const;
+    // True when both name the same paths in the same order.
+    bool SameFilesAs(const FolderListing& other) const {
+        return entries.size() == other.entries.size() &&
+               (entries.empty() || (folder == other.folder && names == other.names));
+    }
+    // True when both hold the same names with the same last-write times in the same order, so
+    // that sorting them gives the same order.
+    bool SameOrderKeysAs(const FolderListing& other) const;
+};
+
 // True when the name's extension is exactly ".crt", ".key" or ".csr" (case-sensitive). The
 // extension runs from the last dot; a dot in first position starts none.
 bool IsListedFileName(std::string_view fileName);
@@ -40,6 +68,21 @@ bool IsListedFileName(std::string_view fileName);
 // the directory returns false, fills `error` and leaves `files` unchanged. Never throws.
 bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<ScannedFile>& files,
                            ScanError& error);
+
+// The same listing in compact form. On a failure returns false, fills `error` and leaves `listing`
+// unchanged. Never throws.
+bool ListCertificateFolder(const std::filesystem::path& folder, FolderListing& listing,
+                           ScanError& error);
+
+// The first half of the above: the same files in the order the directory gives them. The order
+// of an unchanged directory does not change, so comparing this with an earlier reading tells
+// whether sorting is needed at all. `listing`'s capacity is kept for the new reading.
+bool ReadCertificateFolder(const std::filesystem::path& folder, FolderListing& listing,
+                           ScanError& error);
+
+// The second half: a listing as read, sorted by last-write time, then by name. May throw
+// std::bad_alloc, leaving `listing` as it was.
+void SortFolderListing(FolderListing& listing);
 
 // Replaces `paths` by the folder's listed files, oldest first, and returns true exactly when the
 // new list differs from the previous content. On a failure `paths` is left unchanged, the result

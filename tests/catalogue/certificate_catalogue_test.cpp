@@ -121,6 +121,23 @@ TEST_F(CertificateCatalogueTest, ReadsOnlyTheFilesThatAreNewOrChanged) {
     ExpectRowsAsReadNow(catalogue);
 }
 
+TEST_F(CertificateCatalogueTest,
+       ALastWriteTimeThatChangesTheOrderRebuildsAndOneThatDoesNotIsIgnored) {
+    CertificateCatalogue catalogue(RecordingReader, std::chrono::nanoseconds(0));
+    const fs::path a = Add("a.crt", CertificateNamed("alpha"), 1000);
+    Add("b.crt", CertificateNamed("bravo"), 2000);
+    Add("c.key", "key", 3000);
+    Tick(catalogue);
+
+    SetModifiedTime(a, 1500); // still first
+    EXPECT_EQ(Tick(catalogue), (Names{"(no update)"}));
+    SetModifiedTime(a, 2500); // now after b.crt
+    EXPECT_EQ(Tick(catalogue), (Names{"a.crt"}));
+    EXPECT_EQ(catalogue.filePaths()[0].filename(), "b.crt");
+    ExpectRowsAsReadNow(catalogue);
+    EXPECT_EQ(Tick(catalogue), (Names{"(no update)"}));
+}
+
 TEST_F(CertificateCatalogueTest, FilesChangedWithinTheSettleTimeAreReadAtEveryRebuild) {
     // An hour: every file here changed just now, so its stamp is not trusted yet.
     CertificateCatalogue catalogue(RecordingReader, std::chrono::hours(1));
