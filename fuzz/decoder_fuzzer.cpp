@@ -1,4 +1,7 @@
-// libFuzzer entry point: certificate bytes straight into the decoder, as if read from a file.
+// libFuzzer entry point: certificate bytes straight into the decoder, as if read from a file. The
+// normal decoder (light where it can be) must show exactly what the complete one shows: the same
+// list, the same trace pieces and the same standard error text; where the light decoder declines,
+// it must have shown nothing.
 #include "inspect/certificate_decoder.h"
 #include "platform/trace.h"
 
@@ -7,41 +10,62 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <sstream>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
-// Discards what the decoder writes to std::cerr, which would otherwise flood the run.
-std::ostringstream g_discardedErrors;
-std::size_t g_traceUnits = 0;
+// Takes what the decoder writes to std::cerr, which would otherwise flood the run.
+std::ostringstream g_errors;
+// The trace pieces of the decoding under way; the sink reads every unit, so the sanitizers check
+// the trace text as well.
+std::vector<std::u16string> g_trace;
 
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "decoder_fuzzer: %s\n", what);
     std::abort();
 }
 
+struct Outcome {
+    std::optional<CertPropertyList> list;
+    std::vector<std::u16string> trace;
+    std::string errors;
+
+    friend bool operator==(const Outcome&, const Outcome&) = default;
+};
+
+template <typename Decode> Outcome Observe(Decode decode) {
+    g_trace.clear();
+    g_errors.str({});
+    std::optional<CertPropertyList> list = decode();
+    return Outcome{std::move(list), std::move(g_trace), g_errors.str()};
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::cerr.rdbuf(g_discardedErrors.rdbuf());
-    // A sink that reads every unit, so the trace text is built and checked by the sanitizers.
-    SetTraceSink([](std::u16string_view piece) {
-        for (const char16_t unit : piece)
-            g_traceUnits += unit;
-    });
+    std::cerr.rdbuf(g_errors.rdbuf());
+    SetTraceSink([](std::u16string_view piece) { g_trace.emplace_back(piece); });
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view der(reinterpret_cast<const char*>(data), size);
-    const CertPropertyList properties = DecodeCertificateProperties(der);
-    if (properties.empty())
+    const Outcome normal = Observe([&] { return DecodeCertificateProperties(der); });
+    if (!normal.list || normal.list->empty())
         Fail("the decoder returned an empty list");
-    for (const CertProperty& property : properties) {
+    for (const CertProperty& property : *normal.list) {
         if (property.name.empty())
             Fail("an entry without a name");
     }
-    g_discardedErrors.str({});
+    const Outcome full = Observe([&] { return DecodeCertificatePropertiesFully(der); });
+    if (normal != full)
+        Fail("the decoder and the complete decoder differ");
+    const Outcome light = Observe([&] { return DecodeCertificatePropertiesLightly(der); });
+    if (light != full && light != Outcome{})
+        Fail("the light decoder gave something else, or declined after showing something");
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "inspect/certificate_decoder.h"
 
+#include "inspect/light_certificate.h"
 #include "inspect/openssl_ptr.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
@@ -168,9 +169,19 @@ std::string_view Bytes(const ASN1_STRING* string) {
     return {reinterpret_cast<const char*>(data), static_cast<std::size_t>(length)};
 }
 
-std::u16string SignatureAlgorithmText(const X509* certificate) {
+// What the list is made from, taken from whichever decoding of the certificate was used.
+struct CertificateFields {
+    const X509_ALGOR* tbsSignature = nullptr; // the identifier inside the to-be-signed part
+    const STACK_OF(X509_EXTENSION) * extensions = nullptr;
+    const X509_NAME* issuer = nullptr;
+    const ASN1_TIME* notBefore = nullptr;
+    const ASN1_TIME* notAfter = nullptr;
+    int keyBits = 0;
+};
+
+std::u16string SignatureAlgorithmText(const X509_ALGOR* algorithm) {
     const ASN1_OBJECT* object = nullptr;
-    X509_ALGOR_get0(&object, nullptr, nullptr, X509_get0_tbs_sigalg(certificate));
+    X509_ALGOR_get0(&object, nullptr, nullptr, algorithm);
     const std::string oid = DottedText(object);
     for (const auto& row : kSignatureAlgorithms) {
         if (row.oid == oid)
@@ -202,14 +213,14 @@ std::u16string AttributeValueText(const ASN1_STRING* value) {
 }
 
 // Appends the URL and IPv4 alternative names. Returns false when the list must end here.
-bool AppendAlternativeNames(const X509* certificate, CertPropertyList& list) {
+bool AppendAlternativeNames(const STACK_OF(X509_EXTENSION) * extensions, CertPropertyList& list) {
     // The first extension with this identifier counts; a later duplicate is never looked at.
-    const int index = X509_get_ext_by_NID(certificate, NID_subject_alt_name, -1);
+    const int index = X509v3_get_ext_by_NID(extensions, NID_subject_alt_name, -1);
     if (index < 0) {
         AppendError(list, u"The certificate has no subject alternative name extension.");
         return false;
     }
-    const ASN1_OCTET_STRING* data = X509_EXTENSION_get_data(X509_get_ext(certificate, index));
+    const ASN1_OCTET_STRING* data = X509_EXTENSION_get_data(X509v3_get_ext(extensions, index));
     const std::string_view encoded = data != nullptr ? Bytes(data) : std::string_view();
     const auto* cursor = reinterpret_cast<const unsigned char*>(encoded.data());
     const auto* end = cursor + encoded.size();
@@ -250,8 +261,7 @@ bool AppendAlternativeNames(const X509* certificate, CertPropertyList& list) {
 }
 
 // Appends the recognised attributes of the issuer name. Returns false when the list must end.
-bool AppendIssuerAttributes(const X509* certificate, CertPropertyList& list) {
-    const X509_NAME* issuer = X509_get_issuer_name(certificate);
+bool AppendIssuerAttributes(const X509_NAME* issuer, CertPropertyList& list) {
     if (issuer == nullptr) {
         std::cerr << "Failed to decode issuer." << std::endl;
         return false;
@@ -282,11 +292,14 @@ bool AppendIssuerAttributes(const X509* certificate, CertPropertyList& list) {
     return true;
 }
 
-std::u16string KeySizeText(const X509* certificate) {
+// The size that the complete parser's decoded key has; 0 when the key did not decode.
+int KeyBits(const X509* certificate) {
     const EVP_PKEY* key = X509_get0_pubkey(certificate);
-    int bits = key != nullptr ? EVP_PKEY_bits(key) : 0;
-    if (bits < 0)
-        bits = 0;
+    const int bits = key != nullptr ? EVP_PKEY_bits(key) : 0;
+    return bits < 0 ? 0 : bits;
+}
+
+std::u16string KeySizeText(int bits) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%d", bits);
     return AsciiText(buffer);
@@ -367,41 +380,85 @@ std::optional<std::u16string> LocalTimeText(const ASN1_TIME* time, std::optional
     return AsciiText(buffer);
 }
 
-void DecodeInto(std::string_view der, CertPropertyList& list) {
-    const auto* cursor = reinterpret_cast<const unsigned char*>(der.data());
-    const auto* end = cursor + der.size();
-    UniqueX509 certificate;
-    if (cursor != nullptr && !der.empty() &&
-        der.size() <= static_cast<std::size_t>(std::numeric_limits<long>::max()))
-        certificate.reset(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
-    // Exactly one certificate: bytes after it mean the file is something else.
-    if (!certificate || cursor != end) {
-        AppendError(list, u"Failed to create certificate context.");
+void AppendProperties(const CertificateFields& fields, CertPropertyList& list) {
+    Append(list, u"Signature Algorithm", SignatureAlgorithmText(fields.tbsSignature));
+    if (!AppendAlternativeNames(fields.extensions, list))
         return;
-    }
-
-    Append(list, u"Signature Algorithm", SignatureAlgorithmText(certificate.get()));
-    if (!AppendAlternativeNames(certificate.get(), list))
+    if (!AppendIssuerAttributes(fields.issuer, list))
         return;
-    if (!AppendIssuerAttributes(certificate.get(), list))
-        return;
-    Append(list, u"Key Size", KeySizeText(certificate.get()));
+    Append(list, u"Key Size", KeySizeText(fields.keyBits));
 
     const std::optional<long> utcOffset = CurrentUtcOffset();
-    std::optional<std::u16string> from =
-        LocalTimeText(X509_get0_notBefore(certificate.get()), utcOffset);
+    std::optional<std::u16string> from = LocalTimeText(fields.notBefore, utcOffset);
     if (!from) {
         std::cerr << "Failed to convert start time." << std::endl;
         return;
     }
     Append(list, u"Valid Date From", std::move(*from));
-    std::optional<std::u16string> to =
-        LocalTimeText(X509_get0_notAfter(certificate.get()), utcOffset);
+    std::optional<std::u16string> to = LocalTimeText(fields.notAfter, utcOffset);
     if (!to) {
         std::cerr << "Failed to convert end time." << std::endl;
         return;
     }
     Append(list, u"Valid Date To", std::move(*to));
+}
+
+// The one certificate that `der` must hold in full (bytes after it mean the file is something
+// else), or nothing.
+template <typename Certificate, typename Decode>
+Certificate DecodeWhole(std::string_view der, Decode decode) {
+    const auto* cursor = reinterpret_cast<const unsigned char*>(der.data());
+    const auto* end = cursor + der.size();
+    Certificate certificate;
+    if (cursor != nullptr && !der.empty() &&
+        der.size() <= static_cast<std::size_t>(std::numeric_limits<long>::max()))
+        certificate.reset(decode(&cursor, static_cast<long>(der.size())));
+    if (cursor != end)
+        certificate.reset();
+    return certificate;
+}
+
+void DecodeInto(std::string_view der, CertPropertyList& list) {
+    const UniqueX509 certificate = DecodeWhole<UniqueX509>(
+        der, [](const unsigned char** in, long length) { return d2i_X509(nullptr, in, length); });
+    if (!certificate) {
+        AppendError(list, u"Failed to create certificate context.");
+        return;
+    }
+    AppendProperties(
+        CertificateFields{
+            X509_get0_tbs_sigalg(certificate.get()), X509_get0_extensions(certificate.get()),
+            X509_get_issuer_name(certificate.get()), X509_get0_notBefore(certificate.get()),
+            X509_get0_notAfter(certificate.get()), KeyBits(certificate.get())},
+        list);
+}
+
+// The list for a certificate that the light decoder reads in full, with a key whose size it
+// knows; nothing otherwise, and then nothing has been written to the trace or the list.
+std::optional<CertPropertyList> DecodeLightly(std::string_view der) {
+    const UniqueLightCertificate certificate =
+        DecodeWhole<UniqueLightCertificate>(der, [](const unsigned char** in, long length) {
+            return DecodeLightCertificate(in, length).release();
+        });
+    if (!certificate)
+        return std::nullopt;
+    const LightTbsCertificate& tbs = certificate->tbs;
+    const std::optional<int> keyBits =
+        tbs.publicKey != nullptr ? LightPublicKeyBits(*tbs.publicKey) : std::nullopt;
+    if (!keyBits)
+        return std::nullopt;
+
+    CertPropertyList list;
+    try {
+        AppendProperties(CertificateFields{&tbs.signature, tbs.extensions, tbs.issuer,
+                                           tbs.validity.notBefore, tbs.validity.notAfter, *keyBits},
+                         list);
+    } catch (const std::bad_alloc&) {
+        // As the complete path does: keep what was gathered, never an empty list.
+        if (list.empty())
+            return ErrorList(u"Failed to create certificate context.");
+    }
+    return list;
 }
 
 } // namespace
@@ -418,7 +475,14 @@ CertPropertyList ReadCertificateProperties(const std::filesystem::path& path) {
 }
 
 CertPropertyList DecodeCertificateProperties(std::string_view der) {
+    if (std::optional<CertPropertyList> list = DecodeCertificatePropertiesLightly(der))
+        return std::move(*list);
     return DecodeCertificatePropertiesFully(der);
+}
+
+std::optional<CertPropertyList> DecodeCertificatePropertiesLightly(std::string_view der) noexcept {
+    const OpenSslErrorScope errors;
+    return DecodeLightly(der);
 }
 
 CertPropertyList DecodeCertificatePropertiesFully(std::string_view der) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,3 +31,9 @@ CertPropertyList DecodeCertificateProperties(std::string_view der);
 // The same fields through OpenSSL's complete certificate parser (d2i_X509), which also decodes the
 // public key. DecodeCertificateProperties gives exactly this list for any input.
 CertPropertyList DecodeCertificatePropertiesFully(std::string_view der);
+
+// The list through the light decoder alone (OpenSSL's certificate layout, with the key sized from
+// its bytes), for the certificates whose list it can give exactly as
+// DecodeCertificatePropertiesFully would: nothing for any other input, and then nothing has been
+// traced. DecodeCertificateProperties uses this first and falls back to the full decoder.
+std::optional<CertPropertyList> DecodeCertificatePropertiesLightly(std::string_view der) noexcept;
