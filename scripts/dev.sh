@@ -18,13 +18,16 @@ JOBS=${QUILLET_JOBS:-$(nproc)}
 
 APP_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev
               fonts-ipafont-gothic)
-TEST_PACKAGES=(libgtest-dev openssl ca-certificates dbus poppler-utils desktop-file-utils)
+TEST_PACKAGES=(libgtest-dev libbenchmark-dev openssl ca-certificates dbus poppler-utils
+               desktop-file-utils)
 
 # shellcheck source=scripts/install_missing.sh
 . "$ROOT/scripts/install_missing.sh"
 
+# The benchmarks are built with everything else so that they keep compiling; scripts/bench.sh
+# runs them.
 configure_and_build() {
-    cmake -S "$ROOT" -B "$BUILD" -DQUILLET_WERROR=ON "$@"
+    cmake -S "$ROOT" -B "$BUILD" -DQUILLET_WERROR=ON -DQUILLET_BUILD_BENCH=ON "$@"
     cmake --build "$BUILD" --parallel "$JOBS"
 }
 
