@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -157,6 +158,41 @@ std::string DottedText(const ASN1_OBJECT* object) {
     return text;
 }
 
+// The content bytes of an identifier's DER encoding. DER allows one encoding per identifier, and
+// OpenSSL refuses any other when it decodes one, so equal bytes mean equal dotted texts.
+std::string_view EncodedContent(const ASN1_OBJECT* object) {
+    const unsigned char* data = object != nullptr ? OBJ_get0_data(object) : nullptr;
+    if (data == nullptr)
+        return {};
+    return {reinterpret_cast<const char*>(data), OBJ_length(object)};
+}
+
+// The encodings of the dotted identifiers of `rows`, in the same order, made once.
+template <typename Row, std::size_t Count>
+const std::array<std::string, Count>& EncodingsOf(const Row (&rows)[Count]) {
+    static const std::array<std::string, Count> encodings = [&rows] {
+        std::array<std::string, Count> made;
+        for (std::size_t i = 0; i < Count; ++i) {
+            const UniqueAsn1Object object(OBJ_txt2obj(std::string(rows[i].oid).c_str(), 1));
+            made[i] = std::string(EncodedContent(object.get()));
+        }
+        return made;
+    }();
+    return encodings;
+}
+
+// The index of the row whose identifier `object` is, or Count.
+template <typename Row, std::size_t Count>
+std::size_t FindIdentifier(const ASN1_OBJECT* object, const Row (&rows)[Count]) {
+    const std::string_view content = EncodedContent(object);
+    const std::array<std::string, Count>& encodings = EncodingsOf(rows);
+    for (std::size_t i = 0; i < Count; ++i) {
+        if (!content.empty() && encodings[i] == content)
+            return i;
+    }
+    return Count;
+}
+
 std::u16string AsciiText(std::string_view text) {
     return Utf8ToUtf16(text);
 }
@@ -182,12 +218,10 @@ struct CertificateFields {
 std::u16string SignatureAlgorithmText(const X509_ALGOR* algorithm) {
     const ASN1_OBJECT* object = nullptr;
     X509_ALGOR_get0(&object, nullptr, nullptr, algorithm);
-    const std::string oid = DottedText(object);
-    for (const auto& row : kSignatureAlgorithms) {
-        if (row.oid == oid)
-            return std::u16string(row.text);
-    }
-    return u"OID=" + AsciiText(oid) + u" , ";
+    const std::size_t row = FindIdentifier(object, kSignatureAlgorithms);
+    if (row < std::size(kSignatureAlgorithms))
+        return std::u16string(kSignatureAlgorithms[row].text);
+    return u"OID=" + AsciiText(DottedText(object)) + u" , ";
 }
 
 // The text of a name attribute's value, converted by its ASN.1 string type and cut at the first
@@ -271,20 +305,18 @@ bool AppendIssuerAttributes(const X509_NAME* issuer, CertPropertyList& list) {
         const X509_NAME_ENTRY* entry = X509_NAME_get_entry(issuer, i);
         if (entry == nullptr)
             continue;
-        const std::string oid = DottedText(X509_NAME_ENTRY_get_object(entry));
+        const ASN1_OBJECT* object = X509_NAME_ENTRY_get_object(entry);
         if (TraceEnabled()) {
-            TraceAscii(oid);
+            TraceAscii(DottedText(object));
             TraceAscii(":");
         }
-        for (const auto& row : kNameAttributes) {
-            if (row.oid != oid)
-                continue;
+        if (const std::size_t row = FindIdentifier(object, kNameAttributes);
+            row < std::size(kNameAttributes)) {
             const ASN1_STRING* value = X509_NAME_ENTRY_get_data(entry);
             std::u16string text = value != nullptr ? AttributeValueText(value) : std::u16string();
             if (TraceEnabled())
                 Trace(text);
-            Append(list, row.name, std::move(text));
-            break;
+            Append(list, kNameAttributes[row].name, std::move(text));
         }
         if (TraceEnabled())
             TraceAscii("\r\n");
