@@ -116,11 +116,17 @@ void UseFolder(const BenchFolder& folder) {
     ::setenv("XDG_DATA_HOME", folder.dataHome.c_str(), 1);
 }
 
-void RemoveBenchFolders() {
+int RunBenchmarks(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
     std::error_code ignored;
     for (const auto& [size, folder] : Folders())
         fs::remove_all(folder->dataHome, ignored);
     Folders().clear();
+    return 0;
 }
 
 std::size_t BareListing(const fs::path& folder) {

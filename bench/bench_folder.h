@@ -33,8 +33,9 @@ const BenchFolder& FolderOf(std::size_t certificates);
 // Points XDG_DATA_HOME at the folder's data folder, so GetCertificateFolder() finds it.
 void UseFolder(const BenchFolder& folder);
 
-// Removes every folder made by FolderOf; called once before the program ends.
-void RemoveBenchFolders();
+// Runs the benchmarks that the command line selects, then removes every folder made by FolderOf.
+// The whole of a benchmark program's main, once any set-up of its own is done.
+int RunBenchmarks(int argc, char** argv);
 
 // The floor of a tick: open the folder, read every entry and stat it once. Returns the number of
 // entries stat-ed, so nothing can be optimised away.

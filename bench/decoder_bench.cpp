@@ -98,11 +98,5 @@ BENCHMARK(BM_DecodeCertificateFile)
 BENCHMARK(BM_DecodeSystemCertificates)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    RemoveBenchFolders();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

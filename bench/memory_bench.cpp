@@ -114,11 +114,5 @@ BENCHMARK(BM_PeakMemory)->Arg(10000)->Iterations(1);
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--measure-peak") == 0)
         return MeasurePeak(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    RemoveBenchFolders();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

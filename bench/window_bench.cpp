@@ -39,6 +39,18 @@ bool Shows(benchmark::State& state, const CVarnokQuilletDlg& window, std::size_t
     return false;
 }
 
+// A window that has had its first tick on `folder`, or null
+// (the benchmark is then skipped with the reason).
+std::unique_ptr<CVarnokQuilletDlg> OpenWindowOn(benchmark::State& state,
+                                                const BenchFolder& folder) {
+    UseFolder(folder);
+    auto window = OpenWindow();
+    window->RefreshCertificateList();
+    if (!Shows(state, *window, folder.files))
+        window.reset();
+    return window;
+}
+
 void WriteBytes(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -47,10 +59,8 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
 // Nothing changed since the last tick: one scan that finds no difference.
 void BM_IdleTick(benchmark::State& state) {
     const BenchFolder& folder = FolderOf(static_cast<std::size_t>(state.range(0)));
-    UseFolder(folder);
-    auto window = OpenWindow();
-    window->RefreshCertificateList();
-    if (!Shows(state, *window, folder.files))
+    const auto window = OpenWindowOn(state, folder);
+    if (!window)
         return;
     double tick = 0, floor = 0;
     for (auto _ : state) {
@@ -66,10 +76,8 @@ void BM_IdleTick(benchmark::State& state) {
 // One certificate was added since the last tick: the rows are rebuilt.
 void BM_TickAfterAdd(benchmark::State& state) {
     const BenchFolder& folder = FolderOf(static_cast<std::size_t>(state.range(0)));
-    UseFolder(folder);
-    auto window = OpenWindow();
-    window->RefreshCertificateList();
-    if (!Shows(state, *window, folder.files))
+    const auto window = OpenWindowOn(state, folder);
+    if (!window)
         return;
     const fs::path added = folder.folder / "zz-added.crt";
     double tick = 0, idle = 0, redecode = 0;
@@ -193,11 +201,5 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    RemoveBenchFolders();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -4,6 +4,7 @@
 #include "platform/trace.h"
 #include "support/cert_builder.h"
 #include "support/temp_folder.h"
+#include "support/time_zone_override.h"
 
 #include <gtest/gtest.h>
 
@@ -43,21 +44,7 @@ const std::string kTitle = "2.5.4.12";
 
 const std::u16string kEcdsaSha256 = u"OID=1.2.840.10045.4.3.2 , ";
 
-NameAttribute Attr(const std::string& oid, std::string value, int type = V_ASN1_UTF8STRING,
-                   bool sameRdnAsPrevious = false) {
-    return NameAttribute{oid, type, std::move(value), sameRdnAsPrevious};
-}
-
-// Big-endian UTF-16 (BMPString content) and UCS-4 (UniversalString content) bytes.
-std::string Bmp(std::u16string_view text) {
-    std::string bytes;
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit >> 8));
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-    }
-    return bytes;
-}
-
+// Big-endian UCS-4 (UniversalString content) bytes.
 std::string Ucs4(std::u32string_view text) {
     std::string bytes;
     for (char32_t cp : text) {
@@ -133,29 +120,6 @@ CertBuilder Basic() {
 CertPropertyList BasicExpected() {
     return WithTail({Sig(u"SHA256RSA"), Url(u"urn:quillet:test"), Cn(u"Quillet Test")});
 }
-
-// Sets TZ while it lives and puts the previous value back afterwards.
-class TimeZoneOverride {
-public:
-    explicit TimeZoneOverride(const std::string& zone) {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old;
-        ::setenv("TZ", zone.c_str(), 1);
-        ::tzset();
-    }
-    ~TimeZoneOverride() {
-        if (m_old)
-            ::setenv("TZ", m_old->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-    TimeZoneOverride(const TimeZoneOverride&) = delete;
-    TimeZoneOverride& operator=(const TimeZoneOverride&) = delete;
-
-private:
-    std::optional<std::string> m_old;
-};
 
 // Collects what is written to std::cerr while it lives.
 class CerrCapture {

@@ -2,6 +2,7 @@
 // name and a validity that ends before it starts.
 #include "inspect/certificate_decoder.h"
 #include "support/cert_builder.h"
+#include "support/der_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,19 +10,6 @@
 #include <string>
 
 namespace {
-
-std::string DerLength(std::size_t length) {
-    if (length < 0x80)
-        return std::string(1, static_cast<char>(length));
-    std::string bytes;
-    for (std::size_t rest = length; rest != 0; rest >>= 8)
-        bytes.insert(bytes.begin(), static_cast<char>(rest & 0xFF));
-    return static_cast<char>(0x80 | bytes.size()) + bytes;
-}
-
-std::string Tlv(char tag, const std::string& content) {
-    return tag + DerLength(content.size()) + content;
-}
 
 // An RSAPublicKey whose modulus has `bits` bits (top bit set, odd), exponent 65537. Only its
 // size matters to the decoder; no private key exists for it.

@@ -7,6 +7,8 @@
 #include "platform/text_codec.h"
 #include "platform/trace.h"
 #include "support/cert_builder.h"
+#include "support/der_bytes.h"
+#include "support/time_zone_override.h"
 
 #include <gtest/gtest.h>
 #include <openssl/ec.h>
@@ -60,29 +62,6 @@ void PrintTo(const Outcome& outcome, std::ostream* out) {
     *out << "; stderr: \"" << outcome.standardError << "\"; error queue "
          << (outcome.errorQueueKept ? "kept" : "changed");
 }
-
-// Sets TZ while it lives and puts the previous value back afterwards.
-class TimeZoneOverride {
-public:
-    explicit TimeZoneOverride(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~TimeZoneOverride() {
-        if (m_old)
-            ::setenv("TZ", m_old->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-    TimeZoneOverride(const TimeZoneOverride&) = delete;
-    TimeZoneOverride& operator=(const TimeZoneOverride&) = delete;
-
-private:
-    std::optional<std::string> m_old;
-};
 
 constexpr int kSentinelReason = 77;
 
@@ -147,19 +126,6 @@ const std::string kEcPublicKey = "1.2.840.10045.2.1";
 const std::string kP256 = "1.2.840.10045.3.1.7";
 const std::string kP384 = "1.3.132.0.34";
 const std::string kP521 = "1.3.132.0.35";
-
-std::string DerLength(std::size_t length) {
-    if (length < 0x80)
-        return std::string(1, static_cast<char>(length));
-    std::string bytes;
-    for (std::size_t rest = length; rest != 0; rest >>= 8)
-        bytes.insert(bytes.begin(), static_cast<char>(rest & 0xFF));
-    return static_cast<char>(0x80 | bytes.size()) + bytes;
-}
-
-std::string Tlv(char tag, const std::string& content) {
-    return tag + DerLength(content.size()) + content;
-}
 
 std::string Integer(const std::string& content) {
     return Tlv(0x02, content);
@@ -307,20 +273,6 @@ std::string WithVersionByte(char value) {
         throw std::runtime_error("no version field");
     der[at + field.size() - 1] = value;
     return der;
-}
-
-NameAttribute Attr(const std::string& oid, std::string value, int type = V_ASN1_UTF8STRING,
-                   bool sameRdnAsPrevious = false) {
-    return NameAttribute{oid, type, std::move(value), sameRdnAsPrevious};
-}
-
-std::string Bmp(std::u16string_view text) {
-    std::string bytes;
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit >> 8));
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-    }
-    return bytes;
 }
 
 CertBuilder Basic() {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A key pair to certify or to sign with.
@@ -38,6 +39,21 @@ struct NameAttribute {
     bool sameRdnAsPrevious = false;
 };
 using NameList = std::vector<NameAttribute>;
+
+inline NameAttribute Attr(const std::string& oid, std::string value, int type = V_ASN1_UTF8STRING,
+                          bool sameRdnAsPrevious = false) {
+    return NameAttribute{oid, type, std::move(value), sameRdnAsPrevious};
+}
+
+// Big-endian UTF-16 bytes: the content of a BMPString.
+inline std::string Bmp(std::u16string_view text) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit >> 8));
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+    }
+    return bytes;
+}
 
 // One entry of a subject alternative name extension; `value` is raw bytes (for an IP address the
 // address bytes, of any length; for a registered ID the dotted identifier).
