@@ -30,8 +30,7 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
     // The same names and last-write times in the same reading order sort the same way.
     if (reading.SameOrderKeysAs(m_reading))
         return std::nullopt;
-    FolderListing listing = reading;
-    SortFolderListing(listing);
+    FolderListing listing = SortedFolderListing(reading);
     if (listing.SameFilesAs(m_listing)) {
         m_reading = std::move(reading);
         return std::nullopt;
@@ -42,10 +41,6 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
     const std::vector<FolderListing::Entry>& current = m_listing.entries;
     const bool sameFolder = listing.folder == m_listing.folder;
     std::size_t next = 0;
-    const auto precedes = [](std::int64_t modifiedA, std::string_view nameA, std::int64_t modifiedB,
-                             std::string_view nameB) {
-        return modifiedA != modifiedB ? modifiedA < modifiedB : nameA < nameB;
-    };
 
     Update update;
     const std::size_t count = listing.entries.size();
@@ -58,8 +53,8 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
         std::size_t from = kNotHandedOn;
         if (sameFolder) {
             while (next < current.size() &&
-                   precedes(current[next].stamp.modifiedNs, m_listing.Name(current[next]),
-                            entry.stamp.modifiedNs, name))
+                   ListedBefore(current[next].stamp.modifiedNs, m_listing.Name(current[next]),
+                                entry.stamp.modifiedNs, name))
                 ++next;
             if (next < current.size() && current[next].stamp.modifiedNs == entry.stamp.modifiedNs &&
                 m_listing.Name(current[next]) == name) {

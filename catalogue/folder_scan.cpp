@@ -104,26 +104,22 @@ bool ReadCertificateFolder(const std::filesystem::path& folder, FolderListing& l
     }
 }
 
-void SortFolderListing(FolderListing& listing) {
-    std::vector<FolderListing::Entry> entries = listing.entries;
-    // Within one folder, ordering by name is ordering by path.
-    const std::string_view all(listing.names);
-    std::sort(entries.begin(), entries.end(),
-              [all](const FolderListing::Entry& a, const FolderListing::Entry& b) {
-                  if (a.stamp.modifiedNs != b.stamp.modifiedNs)
-                      return a.stamp.modifiedNs < b.stamp.modifiedNs;
-                  return all.substr(a.nameOffset, a.nameLength) <
-                         all.substr(b.nameOffset, b.nameLength);
+FolderListing SortedFolderListing(const FolderListing& read) {
+    FolderListing sorted;
+    sorted.folder = read.folder;
+    sorted.entries = read.entries;
+    std::sort(sorted.entries.begin(), sorted.entries.end(),
+              [&read](const FolderListing::Entry& a, const FolderListing::Entry& b) {
+                  return ListedBefore(a.stamp.modifiedNs, read.Name(a), b.stamp.modifiedNs,
+                                      read.Name(b));
               });
-    std::string names;
-    names.reserve(listing.names.size());
-    for (auto& entry : entries) {
-        const std::size_t offset = names.size();
-        names.append(all.substr(entry.nameOffset, entry.nameLength)).append(1, '\0');
+    sorted.names.reserve(read.names.size());
+    for (auto& entry : sorted.entries) {
+        const std::size_t offset = sorted.names.size();
+        sorted.names.append(read.Name(entry)).append(1, '\0');
         entry.nameOffset = offset;
     }
-    listing.names.swap(names);
-    listing.entries.swap(entries);
+    return sorted;
 }
 
 bool ListCertificateFolder(const std::filesystem::path& folder, FolderListing& listing,
@@ -132,12 +128,11 @@ bool ListCertificateFolder(const std::filesystem::path& folder, FolderListing& l
     if (!ReadCertificateFolder(folder, read, error))
         return false;
     try {
-        SortFolderListing(read);
+        listing = SortedFolderListing(read);
     } catch (const std::bad_alloc&) {
         error = {"list directory", folder, std::make_error_code(std::errc::not_enough_memory)};
         return false;
     }
-    listing = std::move(read);
     return true;
 }
 

@@ -80,9 +80,15 @@ bool ListCertificateFolder(const std::filesystem::path& folder, FolderListing& l
 bool ReadCertificateFolder(const std::filesystem::path& folder, FolderListing& listing,
                            ScanError& error);
 
-// The second half: a listing as read, sorted by last-write time, then by name. May throw
-// std::bad_alloc, leaving `listing` as it was.
-void SortFolderListing(FolderListing& listing);
+// The order of the listing: oldest last-write time first, then by name (within one folder the
+// same as by path).
+inline bool ListedBefore(std::int64_t modifiedA, std::string_view nameA, std::int64_t modifiedB,
+                         std::string_view nameB) {
+    return modifiedA != modifiedB ? modifiedA < modifiedB : nameA < nameB;
+}
+
+// The second half: a listing as read, sorted by ListedBefore. May throw std::bad_alloc.
+FolderListing SortedFolderListing(const FolderListing& read);
 
 // Replaces `paths` by the folder's listed files, oldest first, and returns true exactly when the
 // new list differs from the previous content. On a failure `paths` is left unchanged, the result
