@@ -122,26 +122,13 @@ FolderListing SortedFolderListing(const FolderListing& read) {
     return sorted;
 }
 
-bool ListCertificateFolder(const std::filesystem::path& folder, FolderListing& listing,
+bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<ScannedFile>& files,
                            ScanError& error) {
     FolderListing read;
     if (!ReadCertificateFolder(folder, read, error))
         return false;
     try {
-        listing = SortedFolderListing(read);
-    } catch (const std::bad_alloc&) {
-        error = {"list directory", folder, std::make_error_code(std::errc::not_enough_memory)};
-        return false;
-    }
-    return true;
-}
-
-bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<ScannedFile>& files,
-                           ScanError& error) {
-    FolderListing listing;
-    if (!ListCertificateFolder(folder, listing, error))
-        return false;
-    try {
+        const FolderListing listing = SortedFolderListing(read);
         std::vector<ScannedFile> found;
         found.reserve(listing.entries.size());
         for (const auto& entry : listing.entries)

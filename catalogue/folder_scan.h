@@ -69,14 +69,11 @@ bool IsListedFileName(std::string_view fileName);
 bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<ScannedFile>& files,
                            ScanError& error);
 
-// The same listing in compact form. On a failure returns false, fills `error` and leaves `listing`
-// unchanged. Never throws.
-bool ListCertificateFolder(const std::filesystem::path& folder, FolderListing& listing,
-                           ScanError& error);
-
-// The first half of the above: the same files in the order the directory gives them. The order
-// of an unchanged directory does not change, so comparing this with an earlier reading tells
-// whether sorting is needed at all. `listing`'s capacity is kept for the new reading.
+// The two halves of the above, on the compact listing. First the same files in the order the
+// directory gives them; on a failure returns false, fills `error` and leaves `listing` unchanged.
+// Never throws. The order of an unchanged directory does not change, so comparing this with an
+// earlier reading tells whether sorting is needed at all. `listing`'s capacity is kept for the
+// new reading.
 bool ReadCertificateFolder(const std::filesystem::path& folder, FolderListing& listing,
                            ScanError& error);
 
@@ -87,7 +84,7 @@ inline bool ListedBefore(std::int64_t modifiedA, std::string_view nameA, std::in
     return modifiedA != modifiedB ? modifiedA < modifiedB : nameA < nameB;
 }
 
-// The second half: a listing as read, sorted by ListedBefore. May throw std::bad_alloc.
+// Then the listing as read, sorted by ListedBefore. May throw std::bad_alloc.
 FolderListing SortedFolderListing(const FolderListing& read);
 
 // Replaces `paths` by the folder's listed files, oldest first, and returns true exactly when the
