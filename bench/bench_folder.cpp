@@ -44,13 +44,6 @@ std::string Sample(KeyParams key, const std::string& commonName, const CertAutho
     return builder.BuildDer();
 }
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
-}
-
 std::map<std::size_t, std::unique_ptr<BenchFolder>>& Folders() {
     static std::map<std::size_t, std::unique_ptr<BenchFolder>> folders;
     return folders;
@@ -96,11 +89,12 @@ const BenchFolder& FolderOf(std::size_t certificates) {
     char name[64];
     for (std::size_t i = 0; i < certificates; ++i) {
         std::snprintf(name, sizeof name, "host-%05zu", i);
-        WriteFile(folder->folder / (std::string(name) + ".crt"), samples[i % samples.size()].der);
+        WriteBenchFile(folder->folder / (std::string(name) + ".crt"),
+                       samples[i % samples.size()].der);
         ++folder->files;
         if (i % 10 == 0) {
-            WriteFile(folder->folder / (std::string(name) + ".key"), keyPem);
-            WriteFile(folder->folder / (std::string(name) + ".csr"), csrDer);
+            WriteBenchFile(folder->folder / (std::string(name) + ".key"), keyPem);
+            WriteBenchFile(folder->folder / (std::string(name) + ".csr"), csrDer);
             folder->files += 2;
         }
     }
@@ -110,6 +104,13 @@ const BenchFolder& FolderOf(std::size_t certificates) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2100));
     slot = std::move(folder);
     return *slot;
+}
+
+void WriteBenchFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
 }
 
 void UseFolder(const BenchFolder& folder) {

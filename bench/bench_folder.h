@@ -30,6 +30,9 @@ struct BenchFolder {
 };
 const BenchFolder& FolderOf(std::size_t certificates);
 
+// Writes `bytes` as the whole file; throws std::runtime_error when it cannot.
+void WriteBenchFile(const std::filesystem::path& path, const std::string& bytes);
+
 // Points XDG_DATA_HOME at the folder's data folder, so GetCertificateFolder() finds it.
 void UseFolder(const BenchFolder& folder);
 

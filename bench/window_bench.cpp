@@ -14,7 +14,6 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include <fstream>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -51,11 +50,6 @@ std::unique_ptr<CVarnokQuilletDlg> OpenWindowOn(benchmark::State& state,
     return window;
 }
 
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // Nothing changed since the last tick: one scan that finds no difference.
 void BM_IdleTick(benchmark::State& state) {
     const BenchFolder& folder = FolderOf(static_cast<std::size_t>(state.range(0)));
@@ -82,7 +76,7 @@ void BM_TickAfterAdd(benchmark::State& state) {
     const fs::path added = folder.folder / "zz-added.crt";
     double tick = 0, idle = 0, redecode = 0;
     for (auto _ : state) {
-        WriteBytes(added, SampleCertificates().front().der);
+        WriteBenchFile(added, SampleCertificates().front().der);
         const double seconds = Seconds([&] { window->RefreshCertificateList(); });
         if (!Shows(state, *window, folder.files + 1))
             break;
