@@ -18,6 +18,7 @@ enum class FolderCreation {
     Failed,   // the path is empty or the creation failed; `error` says why
 };
 
-// Creates the certificate folder, and any missing parent, when nothing exists at the path.
-// Never throws.
+// Creates the certificate folder, and any missing parent, when nothing exists at the path. Every
+// folder it creates gets mode 0700 whatever the umask (the folder holds private keys); the mode of
+// a folder that already exists is never changed. Never throws.
 FolderCreation EnsureCertificateFolder(const std::filesystem::path& folder, std::error_code& error);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -85,6 +87,28 @@ TEST(EnsureCertificateFolderTest, CreatesTheFolderAndMissingParents) {
     EXPECT_FALSE(error);
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_EQ(EnsureCertificateFolder(folder, error), FolderCreation::Existing);
+}
+
+TEST(EnsureCertificateFolderTest, CreatedFoldersArePrivateWhateverTheUmask) {
+    for (const mode_t mask : {mode_t{0}, mode_t{002}, mode_t{022}, mode_t{077}, mode_t{0700}}) {
+        TempFolder temp;
+        // An existing parent keeps its mode; the folders created below it are private.
+        fs::permissions(temp.path(), fs::perms(0755));
+        const fs::path data = temp.path() / "data";
+        const mode_t previous = ::umask(mask);
+        std::error_code error;
+        const FolderCreation result = EnsureCertificateFolder(CertificateFolderUnder(data), error);
+        ::umask(previous);
+        ASSERT_EQ(result, FolderCreation::Created) << std::oct << mask << " " << error.message();
+        for (const fs::path& created : {data, data / "Morvel", data / "Morvel" / "Certificates"}) {
+            struct stat st {};
+            ASSERT_EQ(::stat(created.c_str(), &st), 0) << created;
+            EXPECT_EQ(st.st_mode & 07777, 0700u) << created << " umask " << std::oct << mask;
+        }
+        struct stat parent {};
+        ASSERT_EQ(::stat(temp.path().c_str(), &parent), 0);
+        EXPECT_EQ(parent.st_mode & 07777, 0755u);
+    }
 }
 
 TEST(EnsureCertificateFolderTest, LeavesAnythingAtThePathAlone) {
