@@ -1,6 +1,7 @@
 #include "catalogue/certificate_list_model.h"
 
 #include "catalogue/certificate_rows.h"
+#include "catalogue/display_text.h"
 
 CertificateListModel::CertificateListModel(const CertificateCatalogue& catalogue, QObject* parent)
     : HeadedTableModel<4>({"File Name", "Common Name", "Valid Date From", "Valid Date To"}, parent),
@@ -35,6 +36,7 @@ void PropertyListModel::SetProperties(const CertPropertyList& properties) {
     Rows rows;
     rows.reserve(properties.size());
     for (const auto& property : properties)
-        rows.push_back({ToQString(property.name), ToQString(property.value)});
+        rows.push_back({ToQString(EscapeForDisplay(property.name)),
+                        ToQString(EscapeForDisplay(property.value))});
     Replace(std::move(rows));
 }

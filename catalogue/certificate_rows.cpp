@@ -1,5 +1,6 @@
 #include "catalogue/certificate_rows.h"
 
+#include "catalogue/display_text.h"
 #include "platform/text_codec.h"
 
 ListedFileKind KindOfListedFile(const std::filesystem::path& path) {
@@ -26,14 +27,23 @@ CertPropertyList PropertiesOfListedFile(const std::filesystem::path& path) {
 CertificateRowCells CellsOfRow(const std::filesystem::path& path,
                                const CertPropertyList& properties) {
     CertificateRowCells cells;
-    cells.fileName = FileNameDisplayText(path);
+    cells.fileName = EscapeForDisplay(FileNameDisplayText(path));
+    const std::u16string* commonName = nullptr;
+    const std::u16string* validFrom = nullptr;
+    const std::u16string* validTo = nullptr;
     for (const auto& property : properties) {
         if (property.name == u"Common Name")
-            cells.commonName = property.value;
+            commonName = &property.value;
         else if (property.name == u"Valid Date From")
-            cells.validFrom = property.value;
+            validFrom = &property.value;
         else if (property.name == u"Valid Date To")
-            cells.validTo = property.value;
+            validTo = &property.value;
     }
+    if (commonName)
+        cells.commonName = EscapeForDisplay(*commonName);
+    if (validFrom)
+        cells.validFrom = EscapeForDisplay(*validFrom);
+    if (validTo)
+        cells.validTo = EscapeForDisplay(*validTo);
     return cells;
 }

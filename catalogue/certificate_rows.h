@@ -16,6 +16,8 @@ ListedFileKind KindOfListedFile(const std::filesystem::path& path);
 // signing request.
 CertPropertyList PropertiesOfListedFile(const std::filesystem::path& path);
 
+// The texts shown in the cells, with hidden and reordering characters escaped
+// (EscapeForDisplay).
 struct CertificateRowCells {
     std::u16string fileName;   // the path's final component
     std::u16string commonName; // the last "Common Name" entry

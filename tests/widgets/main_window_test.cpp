@@ -3,9 +3,12 @@
 #include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
+#include "catalogue/display_text.h"
+#include "generate/cert_gen_form.h"
 #include "platform/text_codec.h"
 #include "res/dialog_templates.h"
 #include "res/dialog_units.h"
+#include "support/cert_builder.h"
 #include "support/temp_folder.h"
 
 #include <QAbstractItemModel>
@@ -13,6 +16,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -44,6 +48,7 @@ private slots:
     void enterDoesNothingAndEscapeCloses();
     void menuEndsWithTheAboutEntry();
     void hostileFolderNeverBreaksTheState();
+    void hiddenCharactersAreShownAsEscapes();
 
 private:
     fs::path Folder() const { return GetCertificateFolder(); }
@@ -129,7 +134,8 @@ void MainWindowTest::ExpectStateMatchesRows() {
     QCOMPARE(m_dlg->propertyLists().size(), rows);
     for (std::size_t i = 0; i < rows; ++i)
         QCOMPARE(Cell(Certificates(), static_cast<int>(i), 0),
-                 QString::fromStdU16String(FileNameDisplayText(m_dlg->filePaths()[i])));
+                 QString::fromStdU16String(
+                     EscapeForDisplay(FileNameDisplayText(m_dlg->filePaths()[i]))));
 }
 
 void MainWindowTest::hasTheTemplateControlsAndColumns() {
@@ -417,6 +423,56 @@ void MainWindowTest::hostileFolderNeverBreaksTheState() {
     QVERIFY(fs::is_directory(folder));
     QCOMPARE(Certificates()->model()->rowCount(), 0);
     ExpectStateMatchesRows();
+}
+
+void MainWindowTest::hiddenCharactersAreShownAsEscapes() {
+    // A right-to-left override and a zero-width space in the issuer's common name, a line feed in
+    // its organization, and an override in the file name ("secret<RLO>yek.crt" would read as
+    // "secrettrc.key").
+    const std::string rlo = "\xE2\x80\xAE", zwsp = "\xE2\x80\x8B";
+    const std::string commonName = "pay" + rlo + "lpt.exe" + zwsp + ".example";
+    const std::string der =
+        CertBuilder()
+            .Subject({Attr("2.5.4.10", "Morvel\nBank"), Attr("2.5.4.3", commonName)})
+            .San({SanEntry::Ip(std::string("\x0A\x00\x00\x01", 4))})
+            .BuildDer();
+    const fs::path file = Folder() / ("secret" + rlo + "yek.crt");
+    WriteFileBytes(file, der);
+    m_dlg->RefreshCertificateList();
+    QCOMPARE(Certificates()->model()->rowCount(), 1);
+    QCOMPARE(Cell(Certificates(), 0, 0), QStringLiteral("secret<U+202E>yek.crt"));
+    QCOMPARE(Cell(Certificates(), 0, 1), QStringLiteral("pay<U+202E>lpt.exe<U+200B>.example"));
+    ExpectStateMatchesRows();
+
+    // The per-row state keeps the exact values; the Information list shows them escaped.
+    const CertPropertyList& fields = m_dlg->propertyLists()[0];
+    const auto value = [&](std::u16string_view name) {
+        for (const auto& p : fields)
+            if (p.name == name)
+                return p.value;
+        return std::u16string();
+    };
+    QCOMPARE(value(u"Common Name"), u"pay\u202Elpt.exe\u200B.example");
+    QCOMPARE(value(u"Organization Name"), u"Morvel\nBank");
+    ClickRow(0);
+    QStringList shown;
+    for (int i = 0; i < Information()->model()->rowCount(); ++i)
+        shown << Cell(Information(), i, 0) + QLatin1Char('=') + Cell(Information(), i, 1);
+    QVERIFY2(shown.contains(QStringLiteral("Common Name=pay<U+202E>lpt.exe<U+200B>.example")),
+             qPrintable(shown.join(QLatin1Char('|'))));
+    QVERIFY2(shown.contains(QStringLiteral("Organization Name=Morvel<U+000A>Bank")),
+             qPrintable(shown.join(QLatin1Char('|'))));
+
+    // Generate Citation copies the exact value into the form.
+    QString formCommonName;
+    QTimer::singleShot(0, m_dlg.get(), [&] {
+        auto* form = qobject_cast<CCertGenForm*>(QApplication::activeModalWidget());
+        QVERIFY(form != nullptr);
+        formCommonName = form->findChild<QLineEdit*>(ControlObjectName(IDC_COMMON_NAME))->text();
+        form->reject();
+    });
+    m_dlg->findChild<QPushButton*>(ControlObjectName(IDC_GENERATE_CITATION))->click();
+    QCOMPARE(formCommonName, QString::fromStdU16String(value(u"Common Name")));
 }
 
 QTEST_MAIN(MainWindowTest)
