@@ -25,7 +25,7 @@ std::vector<std::filesystem::path> LocalFilesOfDrag(const QMimeData* data) {
         // name's bytes back exactly.
         const QByteArray bytes =
             QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-        if (bytes.isEmpty())
+        if (!bytes.startsWith('/'))
             return {};
         files.emplace_back(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     }

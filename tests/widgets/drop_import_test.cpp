@@ -139,6 +139,8 @@ void DropImportTest::takesOnlyLocalFilesAsACopy_data() {
     QTest::newRow("other host") << QList<QUrl>{QUrl(QStringLiteral("file://server/tmp/a.pem"))}
                                 << copyOrMove << false;
     QTest::newRow("text") << QList<QUrl>{} << copyOrMove << false;
+    QTest::newRow("relative") << QList<QUrl>{QUrl(QStringLiteral("file:web.pem"))} << copyOrMove
+                              << false;
 }
 
 void DropImportTest::takesOnlyLocalFilesAsACopy() {
@@ -146,6 +148,9 @@ void DropImportTest::takesOnlyLocalFilesAsACopy() {
     QFETCH(Qt::DropActions, actions);
     QFETCH(bool, taken);
     QCOMPARE(Drop(urls, actions), taken);
+    // The window receives a drop anywhere on it only while none of its controls takes drops.
+    for (const QWidget* child : m_dlg->findChildren<QWidget*>())
+        QVERIFY2(!child->acceptDrops(), qPrintable(child->objectName()));
 }
 
 // A bundle of three certificates, a key whose name is not UTF-8, and a text file: three DER
