@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,10 @@ struct ClassifyCase {
     std::function<std::vector<ImportedObject>()> expected;
     const char* refusal = "";
 };
+
+void PrintTo(const ClassifyCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 std::vector<ImportedObject> Objects(std::initializer_list<ImportedObject> objects) {
     return objects;
