@@ -1,5 +1,6 @@
 #include "app/varnok_quillet_dlg.h"
 
+#include "actions/drop_import.h"
 #include "app/about_dlg.h"
 #include "app/dialog_builder.h"
 #include "catalogue/certificate_folder.h"
@@ -12,6 +13,8 @@
 #include "res/strings.h"
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -49,6 +52,7 @@ CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
     connect(built.Get<QPushButton>(IDC_HELP), &QPushButton::clicked, this,
             &CVarnokQuilletDlg::OnBnClickedHelp);
     m_informationList = built.Get<QTableView>(IDC_INFORMATION_LIST);
+    setAcceptDrops(true);
     OnInitDialog();
 }
 
@@ -118,6 +122,18 @@ void CVarnokQuilletDlg::contextMenuEvent(QContextMenuEvent* event) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
     event->accept();
+}
+
+void CVarnokQuilletDlg::dragEnterEvent(QDragEnterEvent* event) {
+    AcceptFileDrag(event);
+}
+
+void CVarnokQuilletDlg::dragMoveEvent(QDragMoveEvent* event) {
+    AcceptFileDrag(event);
+}
+
+void CVarnokQuilletDlg::dropEvent(QDropEvent* event) {
+    ImportFileDrop(this, event);
 }
 
 void CVarnokQuilletDlg::OnTimer(int id) {

@@ -10,6 +10,7 @@
 #include "platform/text_codec.h"
 #include "platform/trace.h"
 #include "res/app_icon.h"
+#include "res/strings.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -127,8 +128,7 @@ void CCertGenForm::OnBnClickedOk() {
 
     if (AnyGeneratorOutputExists(m_params) &&
         MessageBoxes().Show(
-            this, QStringLiteral("This file already exists. Do you want to overwrite it?"),
-            QStringLiteral("Confirm"),
+            this, QString::fromUtf8(kOverwriteQuestionText), QString::fromUtf8(kConfirmCaption),
             MessageBoxType::kOkCancel | MessageBoxType::kIconQuestion) == kAnswerCancel)
         return;
 

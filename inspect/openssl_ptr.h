@@ -27,8 +27,12 @@ struct OpenSslDelete {
     void operator()(EVP_PKEY_CTX* p) const noexcept { EVP_PKEY_CTX_free(p); }
     void operator()(EVP_MD_CTX* p) const noexcept { EVP_MD_CTX_free(p); }
     void operator()(BIO* p) const noexcept { BIO_free(p); }
+    void operator()(X509_SIG* p) const noexcept { X509_SIG_free(p); }
+    void operator()(PKCS8_PRIV_KEY_INFO* p) const noexcept { PKCS8_PRIV_KEY_INFO_free(p); }
     // Buffers that OpenSSL allocates for the caller (i2d_* with a null output pointer).
     void operator()(unsigned char* p) const noexcept { OPENSSL_free(p); }
+    // Texts that OpenSSL allocates for the caller (the label and headers of PEM_read_bio).
+    void operator()(char* p) const noexcept { OPENSSL_free(p); }
 };
 
 using UniqueX509 = std::unique_ptr<X509, OpenSslDelete>;
@@ -44,4 +48,7 @@ using UniqueEvpPkey = std::unique_ptr<EVP_PKEY, OpenSslDelete>;
 using UniqueEvpPkeyCtx = std::unique_ptr<EVP_PKEY_CTX, OpenSslDelete>;
 using UniqueEvpMdCtx = std::unique_ptr<EVP_MD_CTX, OpenSslDelete>;
 using UniqueBio = std::unique_ptr<BIO, OpenSslDelete>;
+using UniqueX509Sig = std::unique_ptr<X509_SIG, OpenSslDelete>;
+using UniquePkcs8 = std::unique_ptr<PKCS8_PRIV_KEY_INFO, OpenSslDelete>;
 using UniqueOpenSslBytes = std::unique_ptr<unsigned char, OpenSslDelete>;
+using UniqueOpenSslText = std::unique_ptr<char, OpenSslDelete>;
