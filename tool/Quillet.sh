@@ -403,7 +403,7 @@ log=$work_dir/openssl.log
 OPENSSL_CONF=$work_dir/openssl.cnf
 export OPENSSL_CONF
 printf '%s\n' '[req]' 'distinguished_name = req_distinguished_name' 'string_mask = utf8only' \
-    '[req_distinguished_name]' >"$OPENSSL_CONF" ||
+    '[req_distinguished_name]' 2>/dev/null >"$OPENSSL_CONF" ||
     fail -8 "cannot write in the output folder $shown_folder (-D)"
 
 # Runs one step, a command with its arguments, under the umask $1, with its standard output
