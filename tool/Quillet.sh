@@ -17,9 +17,31 @@
 # certificate is valid for exactly DAYS days from now. Nothing is written to standard output;
 # openssl's messages go to standard error when a step fails.
 #
-# Everything is made in a private folder FOLDER/.quillet-XXXXXX and moved into place only after
-# every step succeeded: the key first, then the request, the certificate last. On failure the
-# files that were there before stay as they were and the private folder is removed.
+# The output folder (after following links) must belong to the user running the script and be
+# writable by nobody else, so that no other user can rename, replace or plant anything in it;
+# otherwise the run writes nothing and ends with -8. The script then works inside that folder
+# (its current directory), so renaming the folder's path meanwhile changes nothing.
+#
+# Everything is made in a private working folder FOLDER/.quillet-XXXXXX (mode 0700, checked
+# after it was made), every file in it is created exclusively, and openssl reads only the
+# configuration written there. Once the three new files are complete and read back, they
+# replace the old ones all or nothing: the working folder records the name and which of the
+# three files existed, then each old file is renamed into the working folder and the new one
+# renamed into its place (never into a folder or through a link that took the name meanwhile).
+# Only when all three new files are in place is the record of the replacement dropped and the
+# old files removed. An error, SIGTERM, SIGINT or SIGHUP before that puts the old files back, so
+# the folder holds either the complete old set or the complete new set.
+#
+# Rule for the working folders of other runs: a run holds an exclusive lock (flock(1)) on the
+# output folder from before it looks for or makes a working folder until it has ended, and its
+# children hold it with it. So a run that holds the lock and finds a working folder of its own
+# user there knows that the run which made it is over (killed, for example by SIGKILL): it puts
+# back the old files when that run was interrupted while replacing them, and then removes the
+# working folder, so that no private key stays behind. Runs in the same folder wait for each
+# other. Where the folder cannot be locked (some network file systems), working folders of
+# other runs are left alone.
+#
+# Needs, besides the openssl tool: flock (util-linux) and an mv that knows -T (GNU coreutils).
 #
 # Exit status: 0 on success, otherwise 256 plus one of these codes (255 for -1 ... 241 for -15):
 #   -1  file name missing or empty, ".", "..", starting with ".", holding "/", longer than
@@ -30,16 +52,18 @@
 #   -5  common name missing or empty, longer than 64 UTF-16 units, or not UTF-8
 #   -6  IP address not a.b.c.d of decimal 0 to 255 (one to three digits each), or 0.0.0.0
 #   -7  passphrase missing, or longer than 1024 bytes (openssl could not read the key back)
-#   -8  output folder missing, empty, not a writable folder, or the files cannot be put in it
+#   -8  output folder missing, empty, not a writable folder, not owned by the user running the
+#       script, writable by group or others, or the files cannot be put in it
 #   -9  an optional value invalid: country not two letters A-Z; state, locality or e-mail
 #       longer than 128, organization or unit longer than 64 UTF-16 units; a value not UTF-8;
 #       an e-mail address that is not ASCII (its attribute type holds ASCII only)
 #   -10 an unknown switch or an argument that is no switch's value
-#   -11 the key could not be made
-#   -13 the request could not be made
-#   -14 the certificate could not be made
+#   -11 the key could not be made, or the key file it wrote cannot be read back (a full disk)
+#   -13 the request could not be made, or cannot be read back
+#   -14 the certificate could not be made, or cannot be read back
 #   -15 serial number missing or not urn:SERIAL:HOST, where SERIAL is eight hexadecimal digits
-#       or 0x (0X) and six, and HOST is letters, digits, dots and hyphens
+#       or 0x (0X) and six, not all zeros (a certificate's serial number is positive), and
+#       HOST is letters, digits, dots and hyphens
 # The certificate is signed with its own key in one step, so -12 (a separate signing authority)
 # is never used. A switch given last without its value ends with that switch's code (-9 for the
 # optional ones).
@@ -54,6 +78,8 @@ umask 077
 
 LC_ALL=C
 export LC_ALL
+# Nothing from the environment steers `cd` or loads code or settings into openssl.
+unset CDPATH OPENSSL_CONF_INCLUDE OPENSSL_MODULES OPENSSL_ENGINES RANDFILE
 
 # Values of the switches; cleared first so that nothing comes in from the environment.
 file_name='' days='' key_bits='' key_type='' country='' state='' locality='' organization=''
@@ -191,9 +217,31 @@ case $out_dir in
 /*) ;;
 *) out_dir=./$out_dir ;;
 esac
-if [ ! -d "$out_dir" ] || [ ! -w "$out_dir" ] || [ ! -x "$out_dir" ]; then
-    fail -8 "the output folder is not a writable folder (-D)"
-fi
+# From here on the output folder is the current directory: every later step names it ".", so
+# that whoever renames the folder's path meanwhile cannot redirect a file.
+cd -P -- "$out_dir" 2>/dev/null || fail -8 "the output folder is not a folder (-D)"
+# The folder's path as one line, for messages.
+shown_folder=$(printf '%s' "$(pwd -P)" | tr '\n' '?')
+my_uid=$(id -u)
+
+# Sets $entry_mode ("drwx------") and $entry_owner (a user id) of the entry $1, not following
+# a link.
+read_entry() {
+    entry_info=$(ls -ldn -- "$1" 2>/dev/null) || return 1
+    read -r entry_mode _ entry_owner _ <<EOF
+$entry_info
+EOF
+}
+
+read_entry . || fail -8 "cannot read the mode of the output folder $shown_folder (-D)"
+[ "$entry_owner" = "$my_uid" ] ||
+    fail -8 "the output folder $shown_folder belongs to another user; use a folder of your own, private to you (chmod 700 $shown_folder)"
+case $entry_mode in
+?????w* | ????????w*)
+    fail -8 "the output folder $shown_folder is writable by other users; make it private: chmod 700 $shown_folder"
+    ;;
+esac
+[ -w . ] || fail -8 "the output folder $shown_folder is not writable (-D)"
 
 case $country in
 '' | [A-Z][A-Z]) ;;
@@ -223,16 +271,68 @@ case $serial in
     ;;
 *) fail -15 "the serial number must be 8 hexadecimal digits (-sn)" ;;
 esac
+case $serial_hex in
+*[!0]*) ;;
+*) fail -15 "the serial number must not be zero (-sn)" ;;
+esac
 case $host in
 '' | *[!A-Za-z0-9.-]*) fail -15 "invalid host name in the serial number (-sn)" ;;
 esac
 
-base=$out_dir/$file_name
+# The output files, relative to the output folder.
+base=./$file_name
 for extension in key csr crt; do
-    [ ! -d "$base.$extension" ] || fail -1 "$base.$extension is a folder"
+    [ ! -d "$base.$extension" ] || fail -1 "$file_name.$extension is a folder"
 done
 
-# --- The private folder -------------------------------------------------------------------
+# --- Working folders ------------------------------------------------------------------------
+
+# From here on a redirection never opens an existing file: every file is created exclusively.
+set -C
+
+# True when $1 is a real folder (not a link) of the user running the script with mode 0700.
+is_private_folder() {
+    [ -d "$1" ] && [ ! -h "$1" ] && read_entry "$1" && [ "$entry_owner" = "$my_uid" ] &&
+        case $entry_mode in
+        drwx------*) true ;;
+        *) false ;;
+        esac
+}
+
+# Puts back the set that the run owning the working folder $1 was replacing, as recorded there:
+# "name" holds the file name followed by "/", "had.EXT" says that NAME.EXT existed, "old.EXT"
+# is a replaced file, "new.EXT" a new file not yet moved into place. Safe to repeat.
+restore_old_set() {
+    restore_name=$(cat -- "$1/name") || return 1
+    restore_name=${restore_name%/}
+    case $restore_name in
+    '' | .* | */*) return 1 ;;
+    esac
+    restore_status=0
+    for restore_extension in key csr crt; do
+        restore_target=./$restore_name.$restore_extension
+        if [ -e "$1/old.$restore_extension" ] || [ -h "$1/old.$restore_extension" ]; then
+            mv -f -T -- "$1/old.$restore_extension" "$restore_target" || restore_status=1
+        elif [ ! -e "$1/had.$restore_extension" ] && [ ! -e "$1/new.$restore_extension" ]; then
+            # A new file where there was none before.
+            rm -f -- "$restore_target" || restore_status=1
+        fi
+    done
+    return "$restore_status"
+}
+
+# Ends whatever the run owning the working folder $1 left: puts back the old set when the run
+# was replacing it ("replacing" is there), then removes the folder. Fails, keeping the folder
+# and so the old files in it, when the old set cannot be put back.
+settle_work_folder() {
+    if [ -e "$1/replacing" ]; then
+        restore_old_set "$1" || return 1
+        rm -f -- "$1/replacing" || return 1
+    fi
+    rm -rf -- "$1"
+}
+
+work_dir='' child=''
 
 # shellcheck disable=SC2317 # called by the traps below
 cleanup() {
@@ -242,44 +342,79 @@ cleanup() {
         child=
     fi
     if [ -n "$work_dir" ]; then
-        rm -rf -- "$work_dir"
+        settle_work_folder "$work_dir" ||
+            printf 'Quillet.sh: %s\n' "the replaced files could not be put back; they are kept in $shown_folder/${work_dir#./} and the next run in that folder puts them back" >&2
         work_dir=
     fi
 }
 
-# Cleans up, then dies of the same signal so that the caller sees what happened.
+# Cleans up without being interrupted, then dies of the same signal so that the caller sees
+# what happened.
 # shellcheck disable=SC2317
 on_signal() {
+    trap '' HUP INT TERM
     cleanup
-    trap - EXIT "$1"
+    trap - EXIT HUP INT TERM
     kill -s "$1" $$
 }
 
-trap cleanup EXIT
+# shellcheck disable=SC2317
+on_exit() {
+    trap '' HUP INT TERM
+    cleanup
+}
+
+trap on_exit EXIT
 trap 'on_signal HUP' HUP
 trap 'on_signal INT' INT
 trap 'on_signal TERM' TERM
 
-work_dir=$(mktemp -d "$out_dir/.quillet-XXXXXX" 2>/dev/null) ||
-    fail -8 "cannot create a folder in the output folder (-D)"
+# The lock on the output folder, held on descriptor 9 until this run and its children end. The
+# wait for it runs in the background, so that a signal is handled at once.
+locked=''
+if [ -r . ]; then
+    exec 9<.
+    flock -x 9 </dev/null 2>/dev/null &
+    child=$!
+    wait "$child" && locked=1
+    child=
+fi
+
+# Working folders of runs that are over.
+if [ -n "$locked" ]; then
+    for stale in ./.quillet-*; do
+        is_private_folder "$stale" || continue
+        settle_work_folder "$stale" ||
+            fail -8 "an interrupted run left replaced files in $shown_folder/${stale#./} that cannot be put back"
+    done
+fi
+
+new_dir=$(mktemp -d ./.quillet-XXXXXX 2>/dev/null) ||
+    fail -8 "cannot create a folder in the output folder $shown_folder (-D)"
+is_private_folder "$new_dir" ||
+    fail -8 "the working folder $shown_folder/${new_dir#./} is not private to this user"
+work_dir=$new_dir
+
 log=$work_dir/openssl.log
+: >"$log" || fail -8 "cannot write in the output folder $shown_folder (-D)"
 
 # A fixed configuration, so that neither the system's nor the caller's settings change the
 # result. No value from the command line is written here.
 OPENSSL_CONF=$work_dir/openssl.cnf
 export OPENSSL_CONF
 printf '%s\n' '[req]' 'distinguished_name = req_distinguished_name' 'string_mask = utf8only' \
-    '[req_distinguished_name]' >"$OPENSSL_CONF" ||
-    fail -8 "cannot write in the output folder (-D)"
+    '[req_distinguished_name]' 2>/dev/null >"$OPENSSL_CONF" ||
+    fail -8 "cannot write in the output folder $shown_folder (-D)"
 
-# Runs one step, a command with its arguments, under the umask $1. It runs in the background, so
-# that a signal is handled at once, with its output kept in the log.
+# Runs one step, a command with its arguments, under the umask $1, with its standard output
+# going to the new file $2 and its messages to the log. It runs in the background, so that a
+# signal is handled at once.
 run_step() {
-    step_umask=$1
-    shift
+    step_umask=$1 step_output=$2
+    shift 2
     (
-        umask "$step_umask" && exec "$@"
-    ) </dev/null >>"$log" 2>&1 &
+        umask "$step_umask" && exec "$@" >"$step_output"
+    ) </dev/null 2>>"$log" &
     child=$!
     wait "$child"
     step_status=$?
@@ -302,14 +437,19 @@ if [ -n "$passphrase" ]; then
 else
     set --
 fi
-run_step 077 openssl genpkey -algorithm RSA -pkeyopt "rsa_keygen_bits:$key_bits" "$@" \
-    -out "$work_dir/new.key" || step_failed -11 "the key could not be made"
+run_step 077 "$work_dir/new.key" openssl genpkey -algorithm RSA \
+    -pkeyopt "rsa_keygen_bits:$key_bits" "$@" || step_failed -11 "the key could not be made"
 
 if [ -n "$passphrase" ]; then
     set -- -passin env:QUILLET_KEY_PASSPHRASE
 else
     set --
 fi
+
+# openssl may end with success although it could not write everything (a full disk), so each
+# file is read back.
+run_step 077 /dev/null openssl pkey -in "$work_dir/new.key" "$@" -noout ||
+    step_failed -11 "the key file cannot be read back"
 
 # Escapes what `openssl req -subj` would read as structure: "/" ends an attribute, "+" joins
 # attributes into one name component, and "\" escapes the next character. Sets $escaped.
@@ -348,62 +488,64 @@ add_name_part emailAddress "$email"
 
 alt_names=subjectAltName=IP:$ip_address,URI:$serial_urn
 
-run_step "$caller_umask" openssl req -new -utf8 -key "$work_dir/new.key" "$@" -subj "$subject" \
-    -addext "$alt_names" -sha256 -out "$work_dir/new.csr" ||
+run_step "$caller_umask" "$work_dir/new.csr" openssl req -new -utf8 -key "$work_dir/new.key" \
+    "$@" -subj "$subject" -addext "$alt_names" -sha256 ||
     step_failed -13 "the certificate signing request could not be made"
+run_step 077 /dev/null openssl req -in "$work_dir/new.csr" -noout -verify ||
+    step_failed -13 "the certificate signing request cannot be read back"
 
 # openssl reads the clock once for the start and again for the end of the validity; when the
 # second reading falls into the next second the period is one second too long. Such a
-# certificate is made again.
+# certificate is made again. Reading the dates also reads the certificate back.
 same_time_of_day() {
-    openssl x509 -inform DER -in "$work_dir/new.crt" -noout -startdate -enddate 2>>"$log" |
-        awk 'NR == 1 { start = $3 } NR == 2 { end = $3 } END { exit !(start != "" && start == end) }'
+    awk 'NR == 1 { start = $3 } NR == 2 { end = $3 } END { exit !(start != "" && start == end) }' \
+        "$work_dir/dates"
 }
 
 attempt=1
 while :; do
-    run_step "$caller_umask" openssl x509 -req -in "$work_dir/new.csr" -signkey "$work_dir/new.key" \
-        "$@" -days "$days" -set_serial "0x$serial_hex" -copy_extensions copy -sha256 \
-        -outform DER -out "$work_dir/new.crt" ||
+    rm -f -- "$work_dir/new.crt" "$work_dir/dates"
+    run_step "$caller_umask" "$work_dir/new.crt" openssl x509 -req -in "$work_dir/new.csr" \
+        -signkey "$work_dir/new.key" "$@" -days "$days" -set_serial "0x$serial_hex" \
+        -copy_extensions copy -sha256 -outform DER ||
         step_failed -14 "the certificate could not be made"
+    run_step 077 "$work_dir/dates" openssl x509 -inform DER -in "$work_dir/new.crt" -noout \
+        -startdate -enddate || step_failed -14 "the certificate cannot be read back"
     same_time_of_day && break
     [ "$attempt" -lt 3 ] || step_failed -14 "the certificate's validity period is not exact"
     attempt=$((attempt + 1))
 done
+rm -f -- "$work_dir/dates"
 
 # --- Into place ---------------------------------------------------------------------------
 
-# Keep a link to every file about to be replaced, so that a failed move can be undone.
+# The record that lets this run's cleanup, or a later run, put the old set back.
+printf '%s/' "$file_name" >"$work_dir/name" ||
+    fail -8 "cannot write in the output folder $shown_folder (-D)"
 for extension in key csr crt; do
     if [ -e "$base.$extension" ] || [ -h "$base.$extension" ]; then
-        ln -P -- "$base.$extension" "$work_dir/old.$extension" 2>/dev/null
+        : >"$work_dir/had.$extension" ||
+            fail -8 "cannot write in the output folder $shown_folder (-D)"
     fi
 done
+: >"$work_dir/replacing" || fail -8 "cannot write in the output folder $shown_folder (-D)"
 
-# Puts back the file of extension $1 that a move replaced. When nothing was kept of it, the new
-# file is removed if no file of that name was there before ($2 empty), or else left in place.
-undo_move() {
-    if [ -e "$work_dir/old.$1" ] || [ -h "$work_dir/old.$1" ]; then
-        mv -f -- "$work_dir/old.$1" "$base.$1"
-    elif [ -z "$2" ]; then
-        rm -f -- "$base.$1"
+for extension in key csr crt; do
+    # A folder that took the name meanwhile is neither moved aside nor written into.
+    if [ -d "$base.$extension" ] && [ ! -h "$base.$extension" ]; then
+        fail -1 "$file_name.$extension is a folder"
     fi
-}
+    if [ -e "$work_dir/had.$extension" ]; then
+        mv -f -T -- "$base.$extension" "$work_dir/old.$extension" ||
+            fail -8 "cannot replace the files in the output folder $shown_folder"
+    fi
+    mv -f -T -- "$work_dir/new.$extension" "$base.$extension" ||
+        fail -8 "cannot put the files into the output folder $shown_folder"
+done
 
-key_existed='' csr_existed=''
-{ [ -e "$base.key" ] || [ -h "$base.key" ]; } && key_existed=1
-{ [ -e "$base.csr" ] || [ -h "$base.csr" ]; } && csr_existed=1
-
-mv -f -- "$work_dir/new.key" "$base.key" ||
-    fail -8 "cannot put the key into the output folder"
-if ! mv -f -- "$work_dir/new.csr" "$base.csr"; then
-    undo_move key "$key_existed"
-    fail -8 "cannot put the request into the output folder"
-fi
-if ! mv -f -- "$work_dir/new.crt" "$base.crt"; then
-    undo_move csr "$csr_existed"
-    undo_move key "$key_existed"
-    fail -8 "cannot put the certificate into the output folder"
-fi
-
+# The new set is complete: from here on the replaced files may go.
+rm -f -- "$work_dir/replacing" ||
+    fail -8 "cannot write in the output folder $shown_folder (-D)"
+settle_work_folder "$work_dir"
+work_dir=
 exit 0

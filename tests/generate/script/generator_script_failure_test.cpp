@@ -179,6 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
         Bad("serial_sign", "-sn", "urn:-123ABCD:h", -15),
         Bad("serial_no_host", "-sn", "urn:0123ABCD:", -15),
         Bad("serial_no_host_part", "-sn", "urn:0123ABCD", -15),
+        Bad("serial_zero", "-sn", "urn:00000000:h", -15),
+        Bad("serial_prefixed_zero", "-sn", "urn:0x000000:h", -15),
         Bad("serial_host_underscore", "-sn", "urn:0123ABCD:bad_host", -15),
         Bad("serial_host_colon", "-sn", "urn:0123ABCD:h:x", -15),
         Bad("serial_host_comma", "-sn", "urn:0123ABCD:h,IP:1.2.3.4", -15),

@@ -327,7 +327,7 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"leading_zeros_are_decimal", "010.000.001.009", "urn:0123ABCD:h", "10.0.1.9",
                     "0123ABCD"},
         AddressCase{"largest", "255.255.255.255", "urn:FFFFFFFF:h", "255.255.255.255", "FFFFFFFF"},
-        AddressCase{"smallest", "0.0.0.1", "urn:00000000:h", "0.0.0.1", "00"},
+        AddressCase{"smallest", "0.0.0.1", "urn:00000001:h", "0.0.0.1", "01"},
         AddressCase{"lower_case_hex", "192.168.1.20", "urn:0a1b2c3d:h", "192.168.1.20", "0A1B2C3D"},
         AddressCase{"lower_prefix", "1.2.3.4", "urn:0x12abcd:h", "1.2.3.4", "12ABCD"},
         AddressCase{"upper_prefix_leading_zeros", "1.2.3.4", "urn:0X00ABCD:h", "1.2.3.4", "ABCD"},

@@ -17,6 +17,8 @@ protected:
         : m_work(m_root.path() / "work"), m_out(m_root.path() / "Morvel" / "Certificates") {
         std::filesystem::create_directories(m_work);
         std::filesystem::create_directories(m_out);
+        // The script refuses a folder that others can write to, whatever the umask made.
+        std::filesystem::permissions(m_out, std::filesystem::perms(0755));
     }
 
     ScriptArgs Valid() const { return ScriptArgs::Valid(m_out); }
