@@ -19,8 +19,8 @@ shift || true
 
 # shellcheck source=scripts/install_missing.sh
 . "$ROOT/scripts/install_missing.sh"
-install_missing cmake make g++ pkg-config libssl-dev openssl ca-certificates qt6-base-dev \
-    libgl-dev libgtest-dev libbenchmark-dev
+# The certificates of /etc/ssl/certs are one of the decoder's workloads.
+install_missing "${QUILLET_BUILD_PACKAGES[@]}" "${QUILLET_RUN_PACKAGES[@]}" ca-certificates
 
 cmake -S "$ROOT" -B "$BUILD" -DQUILLET_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUILLET_BUILD_BENCH=ON

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what Quillet needs on Debian 12, builds it, and then starts it or runs its tests.
+# Installs what Quillet needs on Debian 12, builds it, and then starts it, runs its tests or
+# makes its Debian package.
 #
-#   scripts/dev.sh run    install, build, start Quillet
-#   scripts/dev.sh test   install, build, run every test: the suite, the same suite built with
-#                         AddressSanitizer/UndefinedBehaviorSanitizer, and a one-minute fuzz
-#                         run of the certificate decoder (QUILLET_QUICK=1 runs the suite only)
-#   scripts/dev.sh build  install, build
+#   scripts/dev.sh run      install, build the application, start Quillet
+#   scripts/dev.sh test     install, build everything, run every test: the suite, the same suite
+#                           built with AddressSanitizer/UndefinedBehaviorSanitizer, and a
+#                           one-minute fuzz run of the certificate decoder (QUILLET_QUICK=1 runs
+#                           the suite only)
+#   scripts/dev.sh package  install, build the application, make build/quillet_<version>_amd64.deb
+#   scripts/dev.sh build    install, build everything
 #
 # The build goes to ./build (or $QUILLET_BUILD_DIR). Packages are installed only when missing;
 # installing needs root (or sudo).
@@ -16,25 +19,21 @@ ROOT=$PWD
 BUILD=${QUILLET_BUILD_DIR:-$ROOT/build}
 JOBS=${QUILLET_JOBS:-$(nproc)}
 
-APP_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev
-              fonts-ipafont-gothic)
-TEST_PACKAGES=(libgtest-dev libbenchmark-dev openssl ca-certificates dbus poppler-utils
-               desktop-file-utils)
-
 # shellcheck source=scripts/install_missing.sh
 . "$ROOT/scripts/install_missing.sh"
 
-# The benchmarks are built with everything else so that they keep compiling; scripts/bench.sh
-# runs them.
+# One configuration for every command. Without targets everything is built, the benchmarks
+# included so that they keep compiling (scripts/bench.sh runs them); `quillet_app` is the
+# program and what it installs: the manuals, the icons, the manual page.
 configure_and_build() {
-    cmake -S "$ROOT" -B "$BUILD" -DQUILLET_WERROR=ON -DQUILLET_BUILD_BENCH=ON "$@"
-    cmake --build "$BUILD" --parallel "$JOBS"
+    cmake -S "$ROOT" -B "$BUILD" -DQUILLET_WERROR=ON -DQUILLET_BUILD_BENCH=ON
+    cmake --build "$BUILD" --parallel "$JOBS" "$@"
 }
 
 case "${1:-}" in
 run)
-    install_missing "${APP_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-    configure_and_build
+    install_missing "${QUILLET_BUILD_PACKAGES[@]}" "${QUILLET_RUN_PACKAGES[@]}"
+    configure_and_build --target quillet_app
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
         cat >&2 <<'MSG'
 Quillet is built (build/quillet) but there is no display to show its window on.
@@ -48,7 +47,7 @@ MSG
     exec ./quillet
     ;;
 test)
-    install_missing "${APP_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    install_missing "${QUILLET_SUITE_PACKAGES[@]}"
     configure_and_build
     (cd "$BUILD" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$JOBS")
     if [ "${QUILLET_QUICK:-0}" != 1 ]; then
@@ -56,12 +55,19 @@ test)
         bash "$ROOT/scripts/fuzz.sh" "${QUILLET_FUZZ_SECONDS:-60}"
     fi
     ;;
+package)
+    install_missing "${QUILLET_BUILD_PACKAGES[@]}" "${QUILLET_RUN_PACKAGES[@]}" \
+        "${QUILLET_PACKAGE_PACKAGES[@]}"
+    configure_and_build --target quillet_app
+    (cd "$BUILD" && cpack -G DEB)
+    ls "$BUILD"/quillet_*_amd64.deb
+    ;;
 build)
-    install_missing "${APP_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    install_missing "${QUILLET_SUITE_PACKAGES[@]}"
     configure_and_build
     ;;
 *)
-    echo "usage: $0 run|test|build" >&2
+    echo "usage: $0 run|test|package|build" >&2
     exit 64
     ;;
 esac

@@ -21,12 +21,9 @@ if ! [[ "$DURATION" =~ ^[0-9]+$ ]] || [ "$DURATION" -eq 0 ]; then
     exit 64
 fi
 
-PACKAGES=(cmake make clang libclang-rt-14-dev libssl-dev)
-
 # shellcheck source=scripts/install_missing.sh
 . "$ROOT/scripts/install_missing.sh"
-
-install_missing "${PACKAGES[@]}"
+install_missing "${QUILLET_FUZZ_PACKAGES[@]}"
 
 # Only the window-free core is needed; the app and the test suite are left out.
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DQUILLET_FUZZ=ON -DQUILLET_WERROR=ON \

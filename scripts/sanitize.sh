@@ -6,13 +6,17 @@
 #   scripts/sanitize.sh
 #
 # The build goes to ./build-asan (or $QUILLET_ASAN_BUILD_DIR); the compiler is g++ unless CXX
-# names another (clang++ works as well). Packages are installed by scripts/dev.sh's lists.
+# names another (clang++ works as well). Packages are installed when missing.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT=$PWD
 BUILD=${QUILLET_ASAN_BUILD_DIR:-$ROOT/build-asan}
 JOBS=${QUILLET_JOBS:-$(nproc)}
+
+# shellcheck source=scripts/install_missing.sh
+. "$ROOT/scripts/install_missing.sh"
+install_missing "${QUILLET_SUITE_PACKAGES[@]}"
 
 SANITIZE="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 
