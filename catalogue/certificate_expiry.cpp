@@ -52,10 +52,10 @@ std::u16string ExpiryText(const CertificateValidity& validity, system_clock::tim
     case ExpiryState::NotYetValid:
         return u"Not yet valid: valid from " + DateTimeText(validity.notBefore, utcOffset);
     case ExpiryState::Expired:
-        return u"Expired " + DaysText(now - (validity.notAfter + seconds{1})) + u" ago";
+        return u"Expired " + DaysText(now - validity.notAfter) + u" ago";
     case ExpiryState::ExpiringSoon:
     case ExpiryState::Valid:
         break;
     }
-    return u"Expires in " + DaysText(validity.notAfter + seconds{1} - now);
+    return u"Expires in " + DaysText(validity.notAfter - now);
 }

@@ -19,7 +19,8 @@ inline constexpr std::chrono::days kExpiryWarning{30};
 ExpiryState ExpiryStateAt(const CertificateValidity& validity,
                           std::chrono::system_clock::time_point now);
 
-// "Expires in N days", "Expired N days ago" (N counts whole days, "less than a day" below one) or
+// "Expires in N days", "Expired N days ago" (N counts the whole days between now and notAfter,
+// "less than a day" below one) or
 // "Not yet valid: valid from YYYY-MM-DD hh:mm:ss", the date shifted by `utcOffset` as the list's
 // date columns are.
 std::u16string ExpiryText(const CertificateValidity& validity,

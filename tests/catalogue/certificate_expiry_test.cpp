@@ -34,8 +34,8 @@ TEST(CertificateExpiryTest, StateFollowsTheClockAcrossEveryBoundary) {
 
 TEST(CertificateExpiryTest, TextCountsWholeDays) {
     const seconds tokyo = 9h;
-    // The period ends at the end of notAfter's second.
-    const system_clock::time_point end = kPeriod.notAfter + 1s;
+    // Days are counted to and from notAfter itself.
+    const system_clock::time_point end = kPeriod.notAfter;
     struct Case {
         system_clock::time_point now;
         seconds offset;
@@ -48,7 +48,8 @@ TEST(CertificateExpiryTest, TextCountsWholeDays) {
         {end - days{1}, 0s, u"Expires in 1 day"},
         {end - days{1} + 1s, 0s, u"Expires in less than a day"},
         {end - 1ms, 0s, u"Expires in less than a day"},
-        {end, 0s, u"Expired less than a day ago"},
+        {end, 0s, u"Expires in less than a day"},
+        {end + 1s, 0s, u"Expired less than a day ago"},
         {end + days{1} - 1s, 0s, u"Expired less than a day ago"},
         {end + days{1}, 0s, u"Expired 1 day ago"},
         {end + days{45} + 5h, 0s, u"Expired 45 days ago"},
