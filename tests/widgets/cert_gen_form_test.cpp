@@ -7,6 +7,7 @@
 #include "res/dialog_templates.h"
 #include "support/temp_folder.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -38,6 +39,7 @@ private slots:
     void ipAddressPartOver255Becomes255WithANotice();
     void ipAddressTakesAPastedAddress_data();
     void ipAddressTakesAPastedAddress();
+    void everyControlOfTheFormHasAName();
     void newFormGivesTheSixLineErrorBox();
     void overwriteQuestionComesFirst();
     void serialNumberIsWrittenBackUpperCased();
@@ -294,6 +296,60 @@ void CertGenFormTest::ipAddressTakesAPastedAddress() {
     } else {
         QVERIFY(ip->notice() != nullptr && ip->notice()->isVisible());
         QVERIFY2(ip->notice()->text().contains(notice), qPrintable(ip->notice()->text()));
+    }
+}
+
+void CertGenFormTest::everyControlOfTheFormHasAName() {
+    OpenForm({});
+    const struct {
+        int id;
+        const char* name;
+        bool required;
+    } expected[] = {
+        {IDC_FILE_NAME, "File Name", true},
+        {IDC_VALID_DAYS, "Valid Days", true},
+        {IDC_KEY_SIZE, "Key Size", false},
+        {IDC_KEY_ALGORITHM, "Key Algorithm", false},
+        {IDC_IP_ADDRESS, "IP Address", true},
+        {IDC_SERIAL_NUMBER, "Serial Number", true},
+        {IDC_COUNTRY_NAME, "Country Name(C)", false},
+        {IDC_STATE_OR_PROVINCE, "State or Province(ST)", false},
+        {IDC_LOCALITY, "Locality(L)", false},
+        {IDC_ORGANIZATION_NAME, "Organization Name(O)", false},
+        {IDC_ORGANIZATIONAL_UNIT, "Organizational Unit(OU)", false},
+        {IDC_COMMON_NAME, "Common Name", true},
+        {IDC_EMAIL_ADDRESS, "E-mail Address", false},
+        {IDOK, "OK", false},
+        {IDCANCEL, "Cancel", false},
+    };
+    for (const auto& e : expected) {
+        QWidget* widget = m_form->findChild<QWidget*>(ControlObjectName(e.id));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(accessible != nullptr);
+        // On Linux a drop-down list's name is its current entry; its label is told through the
+        // "labelled by" relation, which every input has.
+        if (!qobject_cast<QComboBox*>(widget))
+            QCOMPARE(accessible->text(QAccessible::Name), QString::fromLatin1(e.name));
+        QCOMPARE(accessible->text(QAccessible::Description),
+                 e.required ? QStringLiteral("Required") : QString());
+        if (qobject_cast<QPushButton*>(widget))
+            continue;
+        const auto labels = accessible->relations(QAccessible::Label);
+        QCOMPARE(labels.size(), 1);
+        QCOMPARE(labels[0].first->text(QAccessible::Name).remove(QStringLiteral("(*)")),
+                 QString::fromLatin1(e.name));
+    }
+    // The label stands for its field: a click on it or its mnemonic goes there.
+    for (QLabel* label : m_form->findChildren<QLabel*>())
+        if (label->text() == QStringLiteral("(*)File Name"))
+            QCOMPARE(label->buddy(), Control<QWidget>(IDC_FILE_NAME));
+    // Each of the address's four fields is read as a part of that one address.
+    auto* ip = Control<IpAddressEdit>(IDC_IP_ADDRESS);
+    for (int i = 0; i < 4; ++i) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(ip->field(i));
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("IP Address"));
+        QCOMPARE(accessible->text(QAccessible::Description),
+                 QStringLiteral("Part %1 of 4").arg(i + 1));
     }
 }
 

@@ -1,6 +1,6 @@
 // What the main window's lists offer beyond their rows, on the real window with certificates
 // made by OpenSSL in the test: expiry tints and tooltips by date, a clock that moves on, tooltips
-// on cut cells, the stretching last columns, copying, and the folder's tooltip.
+// on cut cells, the stretching last columns, copying, the folder's tooltip and accessible names.
 #include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
@@ -12,6 +12,7 @@
 #include "support/fake_clock.h"
 #include "support/temp_folder.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -75,6 +76,7 @@ private slots:
     void theLastColumnTakesTheWidth();
     void ctrlCAndCopyPutTheSelectedRowsOnTheClipboard();
     void theCertificatesLabelShowsTheFolder();
+    void everyControlOfTheWindowHasAName();
     void screenshotsOfTheTintedList();
 
 private:
@@ -452,6 +454,31 @@ void ListAidsTest::theCertificatesLabelShowsTheFolder() {
     auto* label = m_dlg->findChild<QLabel*>(ControlObjectName(IDC_CERTIFICATES_LABEL));
     QCOMPARE(label->toolTip(), QString::fromStdString(Folder().native()));
     QCOMPARE(label->text(), QStringLiteral("Certificates"));
+}
+
+void ListAidsTest::everyControlOfTheWindowHasAName() {
+    const struct {
+        int id;
+        const char* name;
+    } expected[] = {
+        {IDC_NEW, "NEW"},
+        {IDC_HELP, "HELP"},
+        {IDC_INFORMATION_LIST, "Information"},
+        {IDC_CERTIFICATE_LIST, "Certificates"},
+        {IDC_DELETE, "Delete"},
+        {IDC_GENERATE_CITATION, "Generate Citation"},
+        {IDC_SHOW_CERTIFICATE_FILE, "Show Certificate File"},
+    };
+    for (const auto& e : expected) {
+        QWidget* widget = m_dlg->findChild<QWidget*>(ControlObjectName(e.id));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(accessible != nullptr);
+        QCOMPARE(accessible->text(QAccessible::Name), QString::fromLatin1(e.name));
+    }
+    QCOMPARE(m_dlg->findChild<QLabel*>(ControlObjectName(IDC_CERTIFICATES_LABEL))->buddy(),
+             Certificates());
+    QCOMPARE(m_dlg->findChild<QLabel*>(ControlObjectName(IDC_INFORMATION_LABEL))->buddy(),
+             Information());
 }
 
 void ListAidsTest::screenshotsOfTheTintedList() {
