@@ -37,7 +37,7 @@ void CertificateListModel::UpdateExpiryStates() {
         m_shownStates[row] = state;
         const int r = static_cast<int>(row);
         emit dataChanged(index(r, 0), index(r, columnCount() - 1),
-                         {kExpiryStateRole, Qt::BackgroundRole, Qt::ToolTipRole});
+                         {kExpiryStateRole, Qt::ToolTipRole});
     }
 }
 
