@@ -77,7 +77,7 @@ private slots:
     void ctrlCAndCopyPutTheSelectedRowsOnTheClipboard();
     void theCertificatesLabelShowsTheFolder();
     void everyControlOfTheWindowHasAName();
-    void screenshotsOfTheTintedList();
+    void tintsFollowThePaletteInUse();
 
 private:
     fs::path Folder() const { return GetCertificateFolder(); }
@@ -481,20 +481,30 @@ void ListAidsTest::everyControlOfTheWindowHasAName() {
              Information());
 }
 
-void ListAidsTest::screenshotsOfTheTintedList() {
-    // Pictures for a person to look at, when QUILLET_SHOTS names a folder.
-    const QString folder = qEnvironmentVariable("QUILLET_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("QUILLET_SHOTS is not set");
+void ListAidsTest::tintsFollowThePaletteInUse() {
+    // Drawn from the palette the list has when it paints: the style's light one, then a dark one.
+    // With QUILLET_SHOTS naming a folder, the window is saved there in both, for a person to see.
+    const QString shots = qEnvironmentVariable("QUILLET_SHOTS");
     WriteTheFiveCertificates();
     m_dlg->resize(m_dlg->size() + QSize(120, 0));
+    const int valid = RowNamed("valid.crt");
+    ClickRow(Certificates(), valid);
     for (const auto& [name, palette] :
          {std::pair{QStringLiteral("light"), QApplication::style()->standardPalette()},
           std::pair{QStringLiteral("dark"), DarkPalette()}}) {
         QApplication::setPalette(palette);
-        ClickRow(Certificates(), RowNamed("valid.crt"));
-        QCoreApplication::processEvents();
-        QVERIFY(m_dlg->grab().save(folder + "/tinted-list-" + name + ".png"));
+        QTRY_COMPARE(Certificates()->palette().color(QPalette::Base),
+                     palette.color(QPalette::Base));
+        for (const auto& [file, state] : {std::pair{"expired.crt", ExpiryState::Expired},
+                                          std::pair{"future.crt", ExpiryState::NotYetValid},
+                                          std::pair{"soon.crt", ExpiryState::ExpiringSoon},
+                                          std::pair{"nosan.crt", ExpiryState::Expired}}) {
+            const QColor drawn = BackgroundOfRow(RowNamed(file));
+            QVERIFY2(Near(drawn, ExpiryTint(state, palette)), qPrintable(name + " " + file));
+        }
+        QVERIFY(Near(BackgroundOfRow(RowNamed("web.key")), palette.color(QPalette::Base)));
+        if (!shots.isEmpty())
+            QVERIFY(m_dlg->grab().save(shots + "/tinted-list-" + name + ".png"));
     }
     QApplication::setPalette(QApplication::style()->standardPalette());
 }
