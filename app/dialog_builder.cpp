@@ -1,5 +1,6 @@
 #include "app/dialog_builder.h"
 
+#include "app/accessible_names.h"
 #include "generate/ip_address_edit.h"
 #include "res/app_icon.h"
 
@@ -130,5 +131,6 @@ BuiltDialog BuildDialogTemplate(QDialog* dialog, const DialogTemplate& dialogTem
         }
         built.controls.emplace(control.id, widget);
     }
+    NameControlsByLabels(built, dialogTemplate);
     return built;
 }

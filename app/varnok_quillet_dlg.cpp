@@ -90,6 +90,7 @@ void CVarnokQuilletDlg::SetUpLists() {
     connect(m_informationList, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         OnClickInformationList(index.isValid() ? index.row() : -1);
     });
+    SetUpListCommands();
 }
 
 QMenu* CVarnokQuilletDlg::CreateSystemMenu() {
@@ -118,9 +119,7 @@ void CVarnokQuilletDlg::OnSysCommand(unsigned id) {
 }
 
 void CVarnokQuilletDlg::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu* menu = CreateSystemMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
+    PopUpMenu(CreateSystemMenu(), event->globalPos());
     event->accept();
 }
 
@@ -137,8 +136,11 @@ void CVarnokQuilletDlg::dropEvent(QDropEvent* event) {
 }
 
 void CVarnokQuilletDlg::OnTimer(int id) {
-    if (id == kRefreshTimerId)
+    if (id == kRefreshTimerId) {
         RefreshCertificateList();
+        // A certificate may have expired since the last tick.
+        m_certificateModel->UpdateExpiryStates();
+    }
 }
 
 void CVarnokQuilletDlg::RefreshCertificateList() {

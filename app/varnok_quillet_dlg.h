@@ -56,6 +56,11 @@ public:
     // The first selected row of the Certificates list, or -1.
     int SelectedCertificateRow() const;
 
+    // Copies the selected rows of the Information list as "Name<TAB>Value" lines, in list order.
+    void CopyInformationRows();
+    // Copies the full path of the file of Certificates row `row`.
+    void CopyCertificatePath(int row);
+
     // The per-row state: row i of the Certificates list is the file filePaths()[i] with the
     // properties propertyLists()[i].
     const std::vector<std::filesystem::path>& filePaths() const { return m_catalogue.filePaths(); }
@@ -74,6 +79,11 @@ protected:
 private:
     void OnInitDialog();
     void SetUpLists();
+    // Tints and tooltips, the stretching last columns, keys, row menus: app/list_commands.cpp.
+    void SetUpListCommands();
+    void ShowCertificateListMenu(const QPoint& position);
+    void ShowInformationListMenu(const QPoint& position);
+    void PopUpMenu(QMenu* menu, const QPoint& globalPosition);
     void ApplyResizeRules();
 
     struct PlacedControl {

@@ -46,6 +46,7 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
     const std::size_t count = listing.entries.size();
     update.filePaths.reserve(count);
     update.propertyLists.reserve(count);
+    update.validities.reserve(count);
     update.trusted.reserve(count);
     update.handedOnFrom.reserve(count);
     for (const FolderListing::Entry& entry : listing.entries) {
@@ -65,14 +66,17 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
         }
         if (from == kNotHandedOn) {
             std::filesystem::path path = listing.PathOf(entry);
-            update.propertyLists.push_back(m_reader(path));
+            ListedFile file = m_reader(path);
+            update.propertyLists.push_back(std::move(file.properties));
+            update.validities.push_back(file.validity);
             update.filePaths.push_back(std::move(path));
             update.trusted.push_back(scanStartNs - entry.stamp.changedNs >= m_settleNs);
             ++update.filesRead;
         } else {
-            // The path and the properties move over from the current row in Adopt.
+            // The path, the properties and the validity move over from the current row in Adopt.
             update.filePaths.emplace_back();
             update.propertyLists.emplace_back();
+            update.validities.emplace_back();
             update.trusted.push_back(true);
         }
         update.handedOnFrom.push_back(from);
@@ -87,10 +91,12 @@ void CertificateCatalogue::Adopt(Update&& update) noexcept {
         if (const std::size_t from = update.handedOnFrom[i]; from != kNotHandedOn) {
             update.filePaths[i] = std::move(m_filePaths[from]);
             update.propertyLists[i] = std::move(m_propertyLists[from]);
+            update.validities[i] = m_validities[from];
         }
     }
     m_filePaths.swap(update.filePaths);
     m_propertyLists.swap(update.propertyLists);
+    m_validities.swap(update.validities);
     m_trusted.swap(update.trusted);
     std::swap(m_listing, update.listing);
     std::swap(m_reading, update.reading);

@@ -13,15 +13,16 @@
 #include <optional>
 #include <vector>
 
-// Row i is the file filePaths()[i] with the properties propertyLists()[i], in the order of the
+// Row i is the file filePaths()[i] with the properties propertyLists()[i] and the validity
+// validities()[i] (for a certificate that decodes), in the order of the
 // folder scan. A row's properties are read when the file first appears in a rebuilt list; a later
 // rebuild hands them on only while the file's device, inode, size, last-write and status-change
 // times are all as they were when it was read, so the rows always show what reading every file
 // again would show.
 class CertificateCatalogue {
 public:
-    // Reads the property list of one listed file.
-    using FileReader = CertPropertyList (*)(const std::filesystem::path&);
+    // Reads the property list and validity of one listed file.
+    using FileReader = ListedFile (*)(const std::filesystem::path&);
 
     // How long after its last status change a file's time stamps are trusted to tell a later
     // rewrite apart: file systems keep them in coarse steps (down to two seconds), so a file
@@ -29,7 +30,7 @@ public:
     // its last change is read again at the next rebuild.
     static constexpr std::chrono::nanoseconds kDefaultSettleTime = std::chrono::seconds(2);
 
-    explicit CertificateCatalogue(FileReader reader = PropertiesOfListedFile,
+    explicit CertificateCatalogue(FileReader reader = ReadListedFile,
                                   std::chrono::nanoseconds settleTime = kDefaultSettleTime);
 
     // A complete new state, built aside by Rescan and put in place by Adopt.
@@ -37,6 +38,7 @@ public:
         // Empty where a row is handed on: Adopt moves the current row's path and properties.
         std::vector<std::filesystem::path> filePaths;
         std::vector<CertPropertyList> propertyLists;
+        std::vector<std::optional<CertificateValidity>> validities;
         std::vector<bool> trusted;             // the stamp was settled when the file was read
         std::vector<std::size_t> handedOnFrom; // index of the current row, or kNotHandedOn
         FolderListing listing;                 // the listing the rows were made from
@@ -59,12 +61,16 @@ public:
     std::size_t size() const { return m_filePaths.size(); }
     const std::vector<std::filesystem::path>& filePaths() const { return m_filePaths; }
     const std::vector<CertPropertyList>& propertyLists() const { return m_propertyLists; }
+    const std::vector<std::optional<CertificateValidity>>& validities() const {
+        return m_validities;
+    }
 
 private:
     FileReader m_reader;
     std::int64_t m_settleNs;
     std::vector<std::filesystem::path> m_filePaths;
     std::vector<CertPropertyList> m_propertyLists;
+    std::vector<std::optional<CertificateValidity>> m_validities;
     std::vector<bool> m_trusted;
     FolderListing m_listing; // the listing the current rows were made from, with their stamps
     FolderListing m_reading; // the last reading whose sorted order is m_listing's

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "catalogue/certificate_catalogue.h"
+#include "catalogue/certificate_expiry.h"
 #include "inspect/certificate_decoder.h"
 
 #include <QAbstractTableModel>
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -86,9 +88,15 @@ private:
     Rows m_rows;
 };
 
+// Where a certificate row stands in its validity period now: an ExpiryState as an int, nothing
+// for a row without a known period (keys, requests, files that do not decode).
+inline constexpr int kExpiryStateRole = Qt::UserRole + 1;
+
 // One row per file of the catalogue: "File Name", "Common Name", "Valid Date From", "Valid Date
 // To". The cells are worked out from the catalogue's per-row state when the view asks for them
 // (only the rows on screen), so a rebuild costs one model reset whatever the number of rows.
+// A certificate row with a known period also tells, by the clock in use, its ExpiryState
+// (kExpiryStateRole) and the time left or past in whole days (its tooltip).
 class CertificateListModel final : public HeadedTableModel<4> {
 public:
     CertificateListModel(const CertificateCatalogue& catalogue, QObject* parent = nullptr);
@@ -104,8 +112,15 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
+    // Signals the rows whose ExpiryState changed since the last call, as the clock moved on; the
+    // first call after a reset only takes note of the states.
+    void UpdateExpiryStates();
+
 private:
+    std::optional<ExpiryState> StateOfRow(std::size_t row) const;
+
     const CertificateCatalogue& m_catalogue;
+    std::vector<std::optional<ExpiryState>> m_shownStates; // as of the last update
 };
 
 // The entries of one property list: "Name" and "Value".

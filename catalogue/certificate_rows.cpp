@@ -24,6 +24,16 @@ CertPropertyList PropertiesOfListedFile(const std::filesystem::path& path) {
     return {{u"File Type", u"CSR File"}};
 }
 
+ListedFile ReadListedFile(const std::filesystem::path& path) {
+    if (KindOfListedFile(path) != ListedFileKind::Certificate)
+        return {PropertiesOfListedFile(path), std::nullopt};
+    std::string der;
+    ListedFile file;
+    file.properties = ReadCertificateProperties(path, der);
+    file.validity = DecodeCertificateValidity(der);
+    return file;
+}
+
 CertificateRowCells CellsOfRow(const std::filesystem::path& path,
                                const CertPropertyList& properties) {
     CertificateRowCells cells;

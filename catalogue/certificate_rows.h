@@ -2,8 +2,10 @@
 #pragma once
 
 #include "inspect/certificate_decoder.h"
+#include "inspect/certificate_validity.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 enum class ListedFileKind { Certificate, Key, Request };
@@ -15,6 +17,15 @@ ListedFileKind KindOfListedFile(const std::filesystem::path& path);
 // The property list of a row: the decoded certificate, or one "File Type" entry for a key or a
 // signing request.
 CertPropertyList PropertiesOfListedFile(const std::filesystem::path& path);
+
+// What a row keeps of its file: the property list, and for a certificate that decodes its
+// validity period, read from the same bytes (also where the list ends in an "Error" entry).
+struct ListedFile {
+    CertPropertyList properties;
+    std::optional<CertificateValidity> validity;
+};
+
+ListedFile ReadListedFile(const std::filesystem::path& path);
 
 // The texts shown in the cells, with hidden and reordering characters escaped
 // (EscapeForDisplay).

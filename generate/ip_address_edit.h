@@ -1,4 +1,6 @@
-// An IPv4 address control: four fields of 0 to 255 separated by dots.
+// An IPv4 address control: four fields of 0 to 255 separated by dots. Nothing typed changes
+// silently: a field over 255 becomes 255 and a short notice below the control says so, and a
+// dotted address pasted into any field fills the fields. Other characters are not taken.
 #pragma once
 
 #include <QFrame>
@@ -7,7 +9,9 @@
 #include <array>
 #include <cstdint>
 
+class QLabel;
 class QLineEdit;
+class QTimer;
 
 class IpAddressEdit : public QFrame {
     Q_OBJECT
@@ -25,12 +29,23 @@ public:
 
     QLineEdit* field(int index) const { return m_fields[static_cast<std::size_t>(index)]; }
 
+    // The notice below the control (created when first needed), or nullptr.
+    QLabel* notice() const { return m_notice; }
+
+    // Names the control, and each field as a part of that address, for screen readers.
+    void SetAccessibleAddressName(const QString& name);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int IndexOf(QObject* object) const;
     void FocusField(int index, bool selectAll);
+    void OnFieldEdited(int index, const QString& text);
+    void FillFromDottedText(int index, const QString& text);
+    void ShowNotice(const QString& text);
 
     std::array<QLineEdit*, 4> m_fields{};
+    QLabel* m_notice = nullptr;
+    QTimer* m_noticeTimer = nullptr;
 };

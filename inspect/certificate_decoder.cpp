@@ -497,11 +497,19 @@ std::optional<CertPropertyList> DecodeLightly(std::string_view der) {
 
 CertPropertyList ReadCertificateProperties(const std::filesystem::path& path) {
     std::string bytes;
+    return ReadCertificateProperties(path, bytes);
+}
+
+CertPropertyList ReadCertificateProperties(const std::filesystem::path& path, std::string& bytes) {
+    std::optional<std::u16string_view> failure;
     try {
-        if (const auto failure = ReadWholeFile(path, bytes))
-            return ErrorList(*failure);
+        failure = ReadWholeFile(path, bytes);
     } catch (const std::bad_alloc&) {
-        return ErrorList(u"Failed to read file.");
+        failure = u"Failed to read file.";
+    }
+    if (failure) {
+        bytes.clear();
+        return ErrorList(*failure);
     }
     return DecodeCertificateProperties(bytes);
 }

@@ -25,6 +25,10 @@ inline constexpr std::size_t kMaxCertificateFileSize = 4 * 1024 * 1024;
 // Never throws and never returns an empty list.
 CertPropertyList ReadCertificateProperties(const std::filesystem::path& path);
 
+// The same, and `der` receives the bytes that were decoded (nothing when the file was not read),
+// for other readings of the same certificate.
+CertPropertyList ReadCertificateProperties(const std::filesystem::path& path, std::string& der);
+
 // The same for certificate bytes already in memory (the file-reading steps are skipped).
 CertPropertyList DecodeCertificateProperties(std::string_view der);
 

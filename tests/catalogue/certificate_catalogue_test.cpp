@@ -19,15 +19,17 @@ namespace {
 // The files a catalogue read, in order; reads through the real decoder.
 std::vector<std::string> g_filesRead;
 
-CertPropertyList RecordingReader(const fs::path& path) {
+ListedFile RecordingReader(const fs::path& path) {
     g_filesRead.push_back(path.filename().native());
-    return PropertiesOfListedFile(path);
+    return ReadListedFile(path);
 }
 
 std::string CertificateNamed(const std::string& commonName) {
     return CertBuilder()
         .Subject({{"2.5.4.3", V_ASN1_UTF8STRING, commonName}})
         .San({SanEntry::Uri("urn:" + commonName)})
+        // Each name its own period, so that a row handed on with another's period shows.
+        .NotAfter(CertTime::Utc(2000000000 + 3600LL * static_cast<unsigned char>(commonName[0])))
         .BuildDer();
 }
 
@@ -80,10 +82,12 @@ protected:
         ASSERT_TRUE(ListCertificateFolder(m_temp.path(), files, error));
         ASSERT_EQ(catalogue.size(), files.size());
         ASSERT_EQ(catalogue.propertyLists().size(), files.size());
+        ASSERT_EQ(catalogue.validities().size(), files.size());
         for (std::size_t i = 0; i < files.size(); ++i) {
             EXPECT_EQ(catalogue.filePaths()[i], files[i].path);
-            EXPECT_EQ(catalogue.propertyLists()[i], PropertiesOfListedFile(files[i].path))
-                << files[i].path;
+            const ListedFile file = ReadListedFile(files[i].path);
+            EXPECT_EQ(catalogue.propertyLists()[i], file.properties) << files[i].path;
+            EXPECT_EQ(catalogue.validities()[i], file.validity) << files[i].path;
         }
     }
 

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Each manual the build made is a PDF with pages of text that names every button of the main
-# window.
+# window. QuilletManuals.pdf, which HELP opens first, is the English manual followed by the
+# Japanese one, from a page of its own; QuilletManuals_en.pdf is the English manual alone.
 set -eu
 build=$1
 status=0
@@ -17,4 +18,21 @@ for pdf in QuilletManuals_en.pdf QuilletManuals.pdf; do
         esac
     done
 done
+
+english="Quillet Operator's Manual"
+japanese="Quillet 操作マニュアル"
+en_pages=$(pdfinfo "$build/QuilletManuals_en.pdf" | sed -n 's/^Pages: *//p')
+case "$(pdftotext "$build/QuilletManuals_en.pdf" - | tr -s ' \n' '  ')" in
+*"$japanese"*) echo "FAIL: QuilletManuals_en.pdf holds the Japanese manual"; status=1 ;;
+esac
+case "$(pdftotext -f 1 -l 1 "$build/QuilletManuals.pdf" - | tr -s ' \n' '  ')" in
+*"$english"*) ;;
+*) echo "FAIL: QuilletManuals.pdf does not begin with the English manual"; status=1 ;;
+esac
+# The Japanese manual begins on the page after the English one's last.
+first_ja=$((en_pages + 1))
+case "$(pdftotext -f "$first_ja" -l "$first_ja" "$build/QuilletManuals.pdf" - | tr -s ' \n' '  ')" in
+*"$japanese"*) ;;
+*) echo "FAIL: page $first_ja of QuilletManuals.pdf does not begin the Japanese manual"; status=1 ;;
+esac
 exit $status

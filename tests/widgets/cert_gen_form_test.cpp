@@ -7,6 +7,8 @@
 #include "res/dialog_templates.h"
 #include "support/temp_folder.h"
 
+#include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -33,6 +35,11 @@ private slots:
     void opensWithTheRecordsValues();
     void keySizeOutsideTheListSelectsNothing();
     void ipAddressControlBehaves();
+    void ipAddressPartOver255Becomes255WithANotice_data();
+    void ipAddressPartOver255Becomes255WithANotice();
+    void ipAddressTakesAPastedAddress_data();
+    void ipAddressTakesAPastedAddress();
+    void everyControlOfTheFormHasAName();
     void newFormGivesTheSixLineErrorBox();
     void overwriteQuestionComesFirst();
     void serialNumberIsWrittenBackUpperCased();
@@ -176,13 +183,14 @@ void CertGenFormTest::ipAddressControlBehaves() {
 
     ip->setFocus();
     QCOMPARE(QApplication::focusWidget(), ip->field(0));
-    // Each key goes where the focus is: digits only, a dot moves on, 256 is refused.
+    // Each key goes where the focus is: digits only, a dot moves on, 256 becomes 255 and moves
+    // on as three digits do.
     for (const QChar c : QStringLiteral("1x0.256.0.7"))
         QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
     QCOMPARE(ip->field(0)->text(), QStringLiteral("10"));
-    QCOMPARE(ip->field(1)->text(), QStringLiteral("25"));
-    QCOMPARE(ip->text(), QStringLiteral("10.25.0.7"));
-    QCOMPARE(ip->address(), (10u << 24) | (25u << 16) | 7u);
+    QCOMPARE(ip->field(1)->text(), QStringLiteral("255"));
+    QCOMPARE(ip->text(), QStringLiteral("10.255.0.7"));
+    QCOMPARE(ip->address(), (10u << 24) | (255u << 16) | 7u);
 
     // Three digits move on by themselves.
     ip->clear();
@@ -198,6 +206,151 @@ void CertGenFormTest::ipAddressControlBehaves() {
     ip->field(3)->setText("1");
     QCOMPARE(ip->text(), QStringLiteral("0.0.0.1"));
     QCOMPARE(ip->address(), 1u);
+}
+
+void CertGenFormTest::ipAddressPartOver255Becomes255WithANotice_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("noticeNames"); // empty: no notice
+    QTest::newRow("300") << "300"
+                         << "255.0.0.0"
+                         << "300";
+    QTest::newRow("256") << "256"
+                         << "255.0.0.0"
+                         << "256";
+    QTest::newRow("255") << "255"
+                         << "255.0.0.0"
+                         << "";
+    QTest::newRow("300.1.2.3") << "300.1.2.3"
+                               << "255.1.2.3"
+                               << "300";
+    QTest::newRow("999 in the last part") << "1.2.3.999"
+                                          << "1.2.3.255"
+                                          << "999";
+    QTest::newRow("a fourth digit") << "1.2.3.2554"
+                                    << "1.2.3.255"
+                                    << "2554";
+    QTest::newRow("letters are not taken") << "1a.b2.3.4"
+                                           << "1.2.3.4"
+                                           << "";
+}
+
+void CertGenFormTest::ipAddressPartOver255Becomes255WithANotice() {
+    QFETCH(QString, typed);
+    QFETCH(QString, address);
+    QFETCH(QString, noticeNames);
+    OpenForm({});
+    auto* ip = Control<IpAddressEdit>(IDC_IP_ADDRESS);
+    ip->setFocus();
+    for (const QChar c : typed)
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    QCOMPARE(ip->text(), address);
+    if (noticeNames.isEmpty()) {
+        QVERIFY(ip->notice() == nullptr || !ip->notice()->isVisible());
+        return;
+    }
+    // The notice shows below the control, within the form, and says what was typed.
+    QVERIFY(ip->notice() != nullptr);
+    QVERIFY(ip->notice()->isVisible());
+    QCOMPARE(ip->notice()->text(),
+             QStringLiteral("Each part of an IP address is a number from 0 to 255: %1 was changed "
+                            "to 255.")
+                 .arg(noticeNames));
+    const QRect notice = ip->notice()->geometry();
+    QVERIFY(notice.top() >= ip->geometry().bottom());
+    QVERIFY(m_form->rect().contains(notice));
+}
+
+void CertGenFormTest::ipAddressTakesAPastedAddress_data() {
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("notice"); // a part of the notice's text; empty: no notice
+    QTest::newRow("into the first part") << "192.168.10.20" << 0 << "192.168.10.20"
+                                         << "";
+    QTest::newRow("into the third part") << "10.0.0.1" << 2 << "10.0.0.1"
+                                         << "";
+    QTest::newRow("with blanks and a part over 255") << " 172.16.0.300 " << 0 << "172.16.0.255"
+                                                     << "300 was changed to 255";
+    QTest::newRow("two parts fill from the field on") << "7.8" << 2 << "0.0.7.8"
+                                                      << "";
+    QTest::newRow("five parts are no address") << "1.2.3.4.5" << 0 << ""
+                                               << "1.2.3.4.5 is not an IP address";
+    QTest::newRow("text is not taken") << "web.example" << 0 << ""
+                                       << "";
+}
+
+void CertGenFormTest::ipAddressTakesAPastedAddress() {
+    QFETCH(QString, pasted);
+    QFETCH(int, field);
+    QFETCH(QString, address);
+    QFETCH(QString, notice);
+    OpenForm({});
+    auto* ip = Control<IpAddressEdit>(IDC_IP_ADDRESS);
+    QApplication::clipboard()->setText(pasted);
+    ip->field(field)->setFocus();
+    QTest::keySequence(ip->field(field), QKeySequence::Paste);
+    QCOMPARE(ip->text(), address);
+    if (notice.isEmpty()) {
+        QVERIFY(ip->notice() == nullptr || !ip->notice()->isVisible());
+    } else {
+        QVERIFY(ip->notice() != nullptr && ip->notice()->isVisible());
+        QVERIFY2(ip->notice()->text().contains(notice), qPrintable(ip->notice()->text()));
+    }
+}
+
+void CertGenFormTest::everyControlOfTheFormHasAName() {
+    OpenForm({});
+    const struct {
+        int id;
+        const char* name;
+        bool required;
+    } expected[] = {
+        {IDC_FILE_NAME, "File Name", true},
+        {IDC_VALID_DAYS, "Valid Days", true},
+        {IDC_KEY_SIZE, "Key Size", false},
+        {IDC_KEY_ALGORITHM, "Key Algorithm", false},
+        {IDC_IP_ADDRESS, "IP Address", true},
+        {IDC_SERIAL_NUMBER, "Serial Number", true},
+        {IDC_COUNTRY_NAME, "Country Name(C)", false},
+        {IDC_STATE_OR_PROVINCE, "State or Province(ST)", false},
+        {IDC_LOCALITY, "Locality(L)", false},
+        {IDC_ORGANIZATION_NAME, "Organization Name(O)", false},
+        {IDC_ORGANIZATIONAL_UNIT, "Organizational Unit(OU)", false},
+        {IDC_COMMON_NAME, "Common Name", true},
+        {IDC_EMAIL_ADDRESS, "E-mail Address", false},
+        {IDOK, "OK", false},
+        {IDCANCEL, "Cancel", false},
+    };
+    for (const auto& e : expected) {
+        QWidget* widget = m_form->findChild<QWidget*>(ControlObjectName(e.id));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(accessible != nullptr);
+        // On Linux a drop-down list's name is its current entry; its label is told through the
+        // "labelled by" relation, which every input has.
+        if (!qobject_cast<QComboBox*>(widget))
+            QCOMPARE(accessible->text(QAccessible::Name), QString::fromLatin1(e.name));
+        QCOMPARE(accessible->text(QAccessible::Description),
+                 e.required ? QStringLiteral("Required") : QString());
+        if (qobject_cast<QPushButton*>(widget))
+            continue;
+        const auto labels = accessible->relations(QAccessible::Label);
+        QCOMPARE(labels.size(), 1);
+        QCOMPARE(labels[0].first->text(QAccessible::Name).remove(QStringLiteral("(*)")),
+                 QString::fromLatin1(e.name));
+    }
+    // The label stands for its field: a click on it or its mnemonic goes there.
+    for (QLabel* label : m_form->findChildren<QLabel*>())
+        if (label->text() == QStringLiteral("(*)File Name"))
+            QCOMPARE(label->buddy(), Control<QWidget>(IDC_FILE_NAME));
+    // Each of the address's four fields is read as a part of that one address.
+    auto* ip = Control<IpAddressEdit>(IDC_IP_ADDRESS);
+    for (int i = 0; i < 4; ++i) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(ip->field(i));
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("IP Address"));
+        QCOMPARE(accessible->text(QAccessible::Description),
+                 QStringLiteral("Part %1 of 4").arg(i + 1));
+    }
 }
 
 void CertGenFormTest::newFormGivesTheSixLineErrorBox() {

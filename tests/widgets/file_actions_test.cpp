@@ -5,14 +5,21 @@
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "fake_message_box.h"
+#include "generate/cert_gen_form.h"
+#include "generate/ip_address_edit.h"
 #include "platform/file_uri.h"
 #include "res/dialog_templates.h"
+#include "support/cert_builder.h"
 #include "support/temp_folder.h"
 
+#include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
@@ -60,6 +67,9 @@ private slots:
     void showCertificateFileAsksTheFileManager();
     void withoutAFileManagerTheFolderIsOpened();
     void helpOpensTheFirstManualOfTheCurrentDirectory();
+    void deleteKeyAsksTheSameQuestion();
+    void rowMenuRunsEachCommandOnThatRow();
+    void menuBesideTheRowsIsTheWindowsMenu();
 
 private:
     fs::path Folder() const { return GetCertificateFolder(); }
@@ -241,6 +251,145 @@ void FileActionsTest::helpOpensTheFirstManualOfTheCurrentDirectory() {
     QCOMPARE(m_urls.urls.size(), 2);
     QCOMPARE(m_urls.urls[1].toLocalFile(), cwd.filePath("QuilletManuals.pdf"));
     QVERIFY(QDir::setCurrent(previous));
+}
+
+void FileActionsTest::deleteKeyAsksTheSameQuestion() {
+    for (const char* name : {"a.key", "b.key"})
+        WriteFileBytes(Folder() / name, name);
+    SelectRowNamed("b.key");
+    m_boxes->answers = {kAnswerCancel};
+    Click(IDC_DELETE);
+    QCOMPARE(m_boxes->calls.size(), 1);
+
+    auto* view = m_dlg->findChild<QTableView*>(ControlObjectName(IDC_CERTIFICATE_LIST));
+    m_dlg->activateWindow();
+    view->setFocus();
+    QTRY_VERIFY(view->hasFocus());
+    m_boxes->answers = {kAnswerCancel, kAnswerOk};
+    QTest::keyClick(view, Qt::Key_Delete);
+    QCOMPARE(m_boxes->calls.size(), 2);
+    QCOMPARE(m_boxes->calls[1].text, m_boxes->calls[0].text);
+    QCOMPARE(m_boxes->calls[1].caption, m_boxes->calls[0].caption);
+    QCOMPARE(m_boxes->calls[1].type, m_boxes->calls[0].type);
+    QVERIFY(fs::exists(Folder() / "b.key"));
+    QTest::keyClick(view, Qt::Key_Delete);
+    QCOMPARE(m_boxes->calls.size(), 3);
+    QVERIFY(!fs::exists(Folder() / "b.key"));
+    QVERIFY(fs::exists(Folder() / "a.key"));
+}
+
+// Opens the menu of the Certificates list at `row` (-1: below the rows) and returns its entries.
+static QMenu* OpenCertificateMenu(CVarnokQuilletDlg* dlg, int row) {
+    auto* view = dlg->findChild<QTableView*>(ControlObjectName(IDC_CERTIFICATE_LIST));
+    const QPoint at = row >= 0 ? view->visualRect(view->model()->index(row, 1)).center()
+                               : QPoint(5, view->viewport()->height() - 3);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+    for (QMenu* menu : dlg->findChildren<QMenu*>(QStringLiteral("systemMenu")))
+        if (menu->isVisible())
+            return menu;
+    return nullptr;
+}
+
+static QStringList EntriesOf(const QMenu* menu) {
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts;
+}
+
+static QAction* EntryNamed(const QMenu* menu, const QString& text) {
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+void FileActionsTest::rowMenuRunsEachCommandOnThatRow() {
+    const fs::path certificate = Folder() / "web server.crt";
+    WriteFileBytes(certificate, CertBuilder()
+                                    .Subject({Attr("2.5.4.3", "menu.example")})
+                                    .San({SanEntry::Ip(std::string("\x0A\x01\x02\x03", 4))})
+                                    .BuildDer());
+    SetModifiedTime(certificate, 2000);
+    WriteFileBytes(Folder() / "web.key", "key");
+    SetModifiedTime(Folder() / "web.key", 1000);
+    m_dlg->RefreshCertificateList();
+    QCOMPARE(m_dlg->filePaths().size(), std::size_t{2});
+    QCOMPARE(m_dlg->SelectedCertificateRow(), -1);
+
+    // The row under the pointer is selected, and its commands come before the window's entries.
+    QMenu* menu = OpenCertificateMenu(m_dlg.get(), 1);
+    QVERIFY(menu != nullptr);
+    QCOMPARE(m_dlg->SelectedCertificateRow(), 1);
+    QCOMPARE(EntriesOf(menu),
+             (QStringList{"Delete", "Generate Citation", "Show Certificate File", "-", "Copy Path",
+                          "-", "&Close", "-", QString::fromUtf8("Quilletについて(&A)...")}));
+
+    // Copy Path: the whole path, as text and as a URI that keeps its bytes.
+    QApplication::clipboard()->clear();
+    EntryNamed(menu, "Copy Path")->trigger();
+    QTRY_COMPARE(QApplication::clipboard()->text(), QString::fromStdString(certificate.native()));
+    QCOMPARE(QApplication::clipboard()->mimeData()->data("text/uri-list").toStdString(),
+             FileUriOfPath(certificate) + "\r\n");
+
+    // Show Certificate File: no file manager answers on this bus, so the folder is opened.
+    menu = OpenCertificateMenu(m_dlg.get(), 1);
+    EntryNamed(menu, "Show Certificate File")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_urls.urls.size(), 1, 10000);
+    QCOMPARE(m_urls.urls[0].toLocalFile(), QString::fromStdString(Folder().native()));
+
+    // Generate Citation: the form opens filled from that row.
+    QString commonName, ipAddress;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* form = qobject_cast<CCertGenForm*>(QApplication::activeModalWidget());
+        if (form == nullptr)
+            return;
+        commonName = form->findChild<QLineEdit*>(ControlObjectName(IDC_COMMON_NAME))->text();
+        ipAddress = form->findChild<IpAddressEdit*>(ControlObjectName(IDC_IP_ADDRESS))->text();
+        form->reject();
+    });
+    poll.start(10);
+    menu = OpenCertificateMenu(m_dlg.get(), 1);
+    EntryNamed(menu, "Generate Citation")->trigger();
+    QTRY_COMPARE(commonName, QStringLiteral("menu.example"));
+    poll.stop();
+    QCOMPARE(ipAddress, QStringLiteral("10.1.2.3"));
+
+    // Delete: the same question, for that row's file only.
+    menu = OpenCertificateMenu(m_dlg.get(), 0);
+    QCOMPARE(m_dlg->SelectedCertificateRow(), 0);
+    m_boxes->answers = {kAnswerOk};
+    EntryNamed(menu, "Delete")->trigger();
+    QTRY_COMPARE(m_boxes->calls.size(), 1);
+    QCOMPARE(m_boxes->calls[0].caption, QStringLiteral("Message"));
+    QCOMPARE(m_boxes->calls[0].type, 0x31u);
+    QVERIFY(!fs::exists(Folder() / "web.key"));
+    QVERIFY(fs::exists(certificate));
+
+    // A rebuild while the menu is open: the command finds no row of its own and does nothing.
+    menu = OpenCertificateMenu(m_dlg.get(), 0);
+    WriteFileBytes(Folder() / "later.csr", "csr");
+    SetModifiedTime(Folder() / "later.csr", 3000);
+    m_dlg->RefreshCertificateList();
+    EntryNamed(menu, "Delete")->trigger();
+    // The command is queued behind the menu; running the posted events runs it.
+    QCoreApplication::processEvents();
+    QCOMPARE(m_boxes->calls.size(), 1);
+    QVERIFY(fs::exists(certificate));
+    menu->close();
+}
+
+void FileActionsTest::menuBesideTheRowsIsTheWindowsMenu() {
+    WriteFileBytes(Folder() / "web.key", "key");
+    m_dlg->RefreshCertificateList();
+    QMenu* menu = OpenCertificateMenu(m_dlg.get(), -1);
+    QVERIFY(menu != nullptr);
+    QCOMPARE(EntriesOf(menu),
+             (QStringList{"&Close", "-", QString::fromUtf8("Quilletについて(&A)...")}));
+    QCOMPARE(m_dlg->SelectedCertificateRow(), -1);
+    menu->close();
 }
 
 QTEST_MAIN(FileActionsTest)
