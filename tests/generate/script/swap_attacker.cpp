@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 
 namespace {
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     std::printf("ready\n");
     std::fflush(stdout);
 
+    std::set<std::string> planted; // the attacker's own folders, which raise events too
     alignas(inotify_event) char buffer[64 * 1024];
     for (;;) {
         const ssize_t length = ::read(watch, buffer, sizeof buffer);
@@ -59,7 +61,7 @@ int main(int argc, char** argv) {
             if (event->len == 0 || (event->mask & IN_ISDIR) == 0)
                 continue;
             const std::string name = event->name;
-            if (name.rfind(".quillet-", 0) != 0)
+            if (name.rfind(".quillet-", 0) != 0 || !planted.insert(name).second)
                 continue;
             const std::string victim = folder + "/" + name;
             if (::rename(victim.c_str(), (folder + "/.stolen" + name).c_str()) != 0 ||
