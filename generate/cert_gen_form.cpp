@@ -149,25 +149,20 @@ bool CCertGenForm::RunGeneratorScript() {
     Trace(*commandLine);
     Trace(u"\r\n");
 
-    QStringList argumentList;
-    for (const std::string& argument : *arguments)
-        argumentList << QString::fromUtf8(argument.data(), static_cast<qsizetype>(argument.size()));
-    std::unique_ptr<ScriptRunner> runner = MakeScriptRunner();
-    if (!runner->Start(QString::fromUtf8(kGeneratorScriptPath.data(),
-                                         static_cast<qsizetype>(kGeneratorScriptPath.size())),
-                       argumentList)) {
+    // The arguments go to the program as the bytes they are: the output folder's path may hold
+    // bytes that are no UTF-8, and must reach the script as the folder checked above.
+    ScriptRunner runner;
+    if (!runner.Start(std::filesystem::path(kGeneratorScriptPath), *arguments)) {
         Trace(u"The generator script could not be started.\r\n");
         return false;
     }
 
     SetRunningLook(true);
-    const ScriptOutcome outcome = runner->WaitForFinished();
+    const ScriptOutcome outcome = runner.WaitForFinished();
     SetRunningLook(false);
 
-    // A crash is reported the way a shell reports one, as status 128 + the signal number; read
-    // as a signed 8-bit value, that is never 0 and never one of the table's codes.
-    const int status = outcome.crashed ? (128 + outcome.status) & 0xFF : outcome.status;
-    const int code = ExitCodeFromStatus(status);
+    const int code = outcome.exited ? ExitCodeFromStatus(outcome.exitStatus)
+                                    : ExitCodeFromSignal(outcome.signal);
     if (code == 0)
         return true;
     MessageBoxes().Show(this, ToQString(GeneratorExitMessage(code)), QString(),
