@@ -1,7 +1,6 @@
 #include "app/varnok_quillet_dlg.h"
 
 #include "app/about_dlg.h"
-#include "app/dialog_builder.h"
 #include "catalogue/certificate_folder.h"
 #include "catalogue/certificate_list_model.h"
 #include "catalogue/certificate_rows.h"
@@ -10,6 +9,7 @@
 #include "platform/trace.h"
 #include "res/app_icon.h"
 #include "res/strings.h"
+#include "ui/dialog_builder.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

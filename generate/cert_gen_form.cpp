@@ -1,15 +1,15 @@
 #include "generate/cert_gen_form.h"
 
-#include "app/dialog_builder.h"
 #include "catalogue/certificate_list_model.h"
 #include "generate/generator_command.h"
 #include "generate/input_validation.h"
-#include "generate/ip_address_edit.h"
 #include "platform/message_box.h"
 #include "platform/script_runner.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
 #include "res/app_icon.h"
+#include "ui/dialog_builder.h"
+#include "ui/ip_address_edit.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

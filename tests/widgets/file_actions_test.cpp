@@ -1,13 +1,13 @@
 // Delete, Show Certificate File and HELP on the real main window. The file manager is a
 // stand-in registered on a private session bus; opened documents and folders are captured
 // through the desktop services' URL handler.
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "fake_message_box.h"
 #include "platform/file_uri.h"
 #include "res/dialog_templates.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,14 +1,14 @@
 // From NEW to Generate Citation on the real main window, with the real generator script.
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "fake_message_box.h"
 #include "generate/cert_gen_form.h"
 #include "generate/citation_params.h"
 #include "generate/date_time_text.h"
-#include "generate/ip_address_edit.h"
 #include "res/dialog_templates.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
+#include "ui/ip_address_edit.h"
 
 #include <QApplication>
 #include <QComboBox>

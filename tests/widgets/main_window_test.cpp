@@ -1,12 +1,12 @@
 // The main window on the offscreen platform, with a temporary certificate folder.
 #include "app/about_dlg.h"
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "platform/text_codec.h"
 #include "res/dialog_templates.h"
 #include "res/dialog_units.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

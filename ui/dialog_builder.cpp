@@ -1,7 +1,7 @@
-#include "app/dialog_builder.h"
+#include "ui/dialog_builder.h"
 
-#include "generate/ip_address_edit.h"
 #include "res/app_icon.h"
+#include "ui/ip_address_edit.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
