@@ -3,6 +3,7 @@
 
 #include "catalogue/certificate_catalogue.h"
 #include "inspect/certificate_decoder.h"
+#include "ui/qt_text.h"
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -12,10 +13,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-inline QString ToQString(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Read-only rows under fixed, left-aligned headings.
 template <std::size_t Columns> class HeadedTableModel : public QAbstractTableModel {

@@ -1,6 +1,5 @@
 #include "generate/cert_gen_form.h"
 
-#include "catalogue/certificate_list_model.h"
 #include "generate/generator_command.h"
 #include "generate/input_validation.h"
 #include "platform/message_box.h"
@@ -10,6 +9,7 @@
 #include "res/app_icon.h"
 #include "ui/dialog_builder.h"
 #include "ui/ip_address_edit.h"
+#include "ui/qt_text.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -21,11 +21,7 @@
 namespace {
 
 std::u16string TextOf(const QLineEdit* edit) {
-    return edit->text().toStdU16String();
-}
-
-QString ToQString(const std::u16string& text) {
-    return QString::fromStdU16String(text);
+    return ToU16String(edit->text());
 }
 
 } // namespace
@@ -116,7 +112,7 @@ void CCertGenForm::OnBnClickedOk() {
     input.organizationalUnit = TextOf(m_organizationalUnit);
     input.commonName = TextOf(m_commonName);
     input.emailAddress = TextOf(m_emailAddress);
-    input.ipAddressText = m_ipAddress->text().toStdU16String();
+    input.ipAddressText = ToU16String(m_ipAddress->text());
     input.ipAddressValue = m_ipAddress->address();
     input.serialNumber = TextOf(m_serialNumber);
 

@@ -1,8 +1,7 @@
 #include "platform/qt_trace.h"
 
 #include "platform/trace.h"
-
-#include <QString>
+#include "ui/qt_text.h"
 
 Q_LOGGING_CATEGORY(lcQuilletTrace, "quillet.trace", QtWarningMsg)
 
@@ -13,7 +12,7 @@ void InstallQtTraceSink() {
     }
     // The trace arrives in pieces; a log line is written at each line end.
     SetTraceSink([pending = QString()](std::u16string_view piece) mutable {
-        pending += QString::fromUtf16(piece.data(), static_cast<qsizetype>(piece.size()));
+        pending += ToQString(piece);
         qsizetype end;
         while ((end = pending.indexOf(QLatin1Char('\n'))) >= 0) {
             QString line = pending.left(end);
