@@ -1,10 +1,12 @@
 #include "app/varnok_quillet_dlg.h"
 
+#include "actions/file_actions.h"
 #include "app/about_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "catalogue/certificate_list_model.h"
 #include "catalogue/certificate_rows.h"
 #include "catalogue/folder_scan.h"
+#include "generate/new_commands.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
 #include "res/app_icon.h"
@@ -158,6 +160,28 @@ void CVarnokQuilletDlg::OnClickCertificateList(int item) {
 }
 
 void CVarnokQuilletDlg::OnClickInformationList(int) {}
+
+void CVarnokQuilletDlg::OnBnClickedNew() {
+    RunNewCommand(this);
+}
+
+void CVarnokQuilletDlg::OnBnClickedGenerateCitation() {
+    RunGenerateCitationCommand(this, SelectedRowItem(propertyLists()));
+}
+
+void CVarnokQuilletDlg::OnBnClickedDelete() {
+    if (const std::filesystem::path* path = SelectedRowItem(filePaths()))
+        DeleteCertificateFile(this, *path);
+}
+
+void CVarnokQuilletDlg::OnBnClickedShowCertificateFile() {
+    if (const std::filesystem::path* path = SelectedRowItem(filePaths()))
+        ShowCertificateFile(*path);
+}
+
+void CVarnokQuilletDlg::OnBnClickedHelp() {
+    OpenManual();
+}
 
 int CVarnokQuilletDlg::SelectedCertificateRow() const {
     const QModelIndexList rows = m_certificateList->selectionModel()->selectedRows();

@@ -68,6 +68,14 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The selected row's entry of `perRow` (filePaths() or propertyLists()), or null.
+    template <class T> const T* SelectedRowItem(const std::vector<T>& perRow) const {
+        const int row = SelectedCertificateRow();
+        return row >= 0 && static_cast<std::size_t>(row) < perRow.size()
+                   ? &perRow[static_cast<std::size_t>(row)]
+                   : nullptr;
+    }
+
     void OnInitDialog();
     void SetUpLists();
     void ApplyResizeRules();
