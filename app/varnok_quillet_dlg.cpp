@@ -54,10 +54,7 @@ CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
     OnInitDialog();
 }
 
-CVarnokQuilletDlg::~CVarnokQuilletDlg() {
-    // The model reads the catalogue, which ends before the window's children do.
-    delete m_certificateModel;
-}
+CVarnokQuilletDlg::~CVarnokQuilletDlg() = default;
 
 void CVarnokQuilletDlg::OnInitDialog() {
     setWindowIcon(m_icon);
@@ -70,8 +67,8 @@ void CVarnokQuilletDlg::OnInitDialog() {
 }
 
 void CVarnokQuilletDlg::SetUpLists() {
-    m_certificateModel = new CertificateListModel(m_catalogue, this);
-    m_certificateList->setModel(m_certificateModel);
+    m_certificateModel = std::make_unique<CertificateListModel>(m_catalogue);
+    m_certificateList->setModel(m_certificateModel.get());
     m_certificateList->setSelectionMode(QAbstractItemView::SingleSelection);
     const int certificateWidths[] = {110, 110, 140, 140};
     for (int column = 0; column < 4; ++column)

@@ -10,6 +10,7 @@
 #include <QSize>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 class CertificateListModel;
@@ -88,10 +89,11 @@ private:
 
     QIcon m_icon;
     CertificateCatalogue m_catalogue;
+    // Reads m_catalogue, so it is declared after it and ends before it.
+    std::unique_ptr<CertificateListModel> m_certificateModel;
 
     QTableView* m_certificateList = nullptr;
     QTableView* m_informationList = nullptr;
-    CertificateListModel* m_certificateModel = nullptr;
     PropertyListModel* m_informationModel = nullptr;
     QTimer* m_refreshTimer = nullptr;
     QSize m_initialClientSize;
