@@ -5,10 +5,10 @@
 #include "inspect/certificate_decoder.h"
 
 #include "platform/text_codec.h"
-#include "platform/trace.h"
 #include "support/cert_builder.h"
 #include "support/der_bytes.h"
 #include "support/time_zone_override.h"
+#include "support/trace_capture.h"
 
 #include <gtest/gtest.h>
 #include <openssl/ec.h>
@@ -68,16 +68,11 @@ constexpr int kSentinelReason = 77;
 // Collects the trace and std::cerr while it lives, over an error queue that holds one sentinel.
 class Observation {
 public:
-    Observation() : m_oldCerr(std::cerr.rdbuf(m_errors.rdbuf())) {
-        SetTraceSink([this](std::u16string_view piece) { m_trace.emplace_back(piece); });
+    Observation() {
         ERR_clear_error();
         ERR_raise(ERR_LIB_USER, kSentinelReason);
     }
-    ~Observation() {
-        SetTraceSink({});
-        std::cerr.rdbuf(m_oldCerr);
-        ERR_clear_error();
-    }
+    ~Observation() { ERR_clear_error(); }
     Observation(const Observation&) = delete;
     Observation& operator=(const Observation&) = delete;
 
@@ -85,13 +80,12 @@ public:
         const unsigned long first = ERR_get_error();
         const bool kept = ERR_GET_LIB(first) == ERR_LIB_USER &&
                           ERR_GET_REASON(first) == kSentinelReason && ERR_get_error() == 0;
-        return Outcome{std::move(list), std::move(m_trace), m_errors.str(), kept};
+        return Outcome{std::move(list), m_trace.TakePieces(), m_errors.text(), kept};
     }
 
 private:
-    std::ostringstream m_errors;
-    std::streambuf* m_oldCerr;
-    std::vector<std::u16string> m_trace;
+    CerrCapture m_errors;
+    TraceCapture m_trace;
 };
 
 template <typename Decode> Outcome Observe(Decode decode) {
