@@ -4,6 +4,7 @@
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
 #include <openssl/crypto.h>
+#include <openssl/ec.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
 #include <openssl/x509.h>
@@ -27,6 +28,8 @@ struct OpenSslDelete {
     void operator()(EVP_PKEY_CTX* p) const noexcept { EVP_PKEY_CTX_free(p); }
     void operator()(EVP_MD_CTX* p) const noexcept { EVP_MD_CTX_free(p); }
     void operator()(BIO* p) const noexcept { BIO_free(p); }
+    void operator()(EC_GROUP* p) const noexcept { EC_GROUP_free(p); }
+    void operator()(EC_POINT* p) const noexcept { EC_POINT_free(p); }
     // Buffers that OpenSSL allocates for the caller (i2d_* with a null output pointer).
     void operator()(unsigned char* p) const noexcept { OPENSSL_free(p); }
 };
@@ -44,4 +47,6 @@ using UniqueEvpPkey = std::unique_ptr<EVP_PKEY, OpenSslDelete>;
 using UniqueEvpPkeyCtx = std::unique_ptr<EVP_PKEY_CTX, OpenSslDelete>;
 using UniqueEvpMdCtx = std::unique_ptr<EVP_MD_CTX, OpenSslDelete>;
 using UniqueBio = std::unique_ptr<BIO, OpenSslDelete>;
+using UniqueEcGroup = std::unique_ptr<EC_GROUP, OpenSslDelete>;
+using UniqueEcPoint = std::unique_ptr<EC_POINT, OpenSslDelete>;
 using UniqueOpenSslBytes = std::unique_ptr<unsigned char, OpenSslDelete>;

@@ -3,6 +3,7 @@
 // trace pieces and the standard error text must be the same either way, and the OpenSSL error
 // queue must be left as it was.
 #include "inspect/certificate_decoder.h"
+#include "inspect/openssl_ptr.h"
 
 #include "platform/text_codec.h"
 #include "support/cert_builder.h"
@@ -233,8 +234,7 @@ std::string WithByte(std::string bytes, std::size_t index, char value) {
 }
 
 std::string ExplicitParameters(int nid) {
-    std::unique_ptr<EC_GROUP, decltype(&EC_GROUP_free)> group(EC_GROUP_new_by_curve_name(nid),
-                                                              &EC_GROUP_free);
+    const UniqueEcGroup group(EC_GROUP_new_by_curve_name(nid));
     if (!group)
         throw std::runtime_error("EC_GROUP_new_by_curve_name");
     EC_GROUP_set_asn1_flag(group.get(), OPENSSL_EC_EXPLICIT_CURVE);
