@@ -1,5 +1,5 @@
-// The Delete, Show Certificate File and HELP buttons of the main window. Each fails silently.
-#include "app/varnok_quillet_dlg.h"
+#include "actions/file_actions.h"
+
 #include "platform/desktop_services.h"
 #include "platform/message_box.h"
 #include "platform/text_codec.h"
@@ -23,13 +23,8 @@ bool Exists(const char* relativeName) {
 
 } // namespace
 
-void CVarnokQuilletDlg::OnBnClickedDelete() {
-    const int row = SelectedCertificateRow();
-    if (row < 0 || static_cast<std::size_t>(row) >= filePaths().size())
-        return;
-    // Copied before the question: a refresh while the box is open may rebuild the rows.
-    const std::filesystem::path path = filePaths()[static_cast<std::size_t>(row)];
-    if (MessageBoxes().Show(this, QString::fromLatin1(kDeleteQuestion), QStringLiteral("Message"),
+void DeleteCertificateFile(QWidget* parent, std::filesystem::path path) {
+    if (MessageBoxes().Show(parent, QString::fromLatin1(kDeleteQuestion), QStringLiteral("Message"),
                             MessageBoxType::kOkCancel | MessageBoxType::kIconExclamation) !=
         kAnswerOk)
         return;
@@ -39,14 +34,11 @@ void CVarnokQuilletDlg::OnBnClickedDelete() {
               Utf8ToUtf16(std::strerror(errno)) + u"\r\n");
 }
 
-void CVarnokQuilletDlg::OnBnClickedShowCertificateFile() {
-    const int row = SelectedCertificateRow();
-    if (row < 0 || static_cast<std::size_t>(row) >= filePaths().size())
-        return;
-    RevealFileInFileManager(filePaths()[static_cast<std::size_t>(row)]);
+void ShowCertificateFile(const std::filesystem::path& path) {
+    RevealFileInFileManager(path);
 }
 
-void CVarnokQuilletDlg::OnBnClickedHelp() {
+void OpenManual() {
     // Both names are looked up in the current directory, not beside the executable.
     for (const char* manual : {"QuilletManuals.pdf", "QuilletManuals_en.pdf"}) {
         if (Exists(manual)) {

@@ -1,7 +1,7 @@
 #include "app/about_dlg.h"
 
-#include "app/dialog_builder.h"
 #include "res/app_icon.h"
+#include "ui/dialog_builder.h"
 
 #include <QPushButton>
 

@@ -1,6 +1,5 @@
 // What the two lists offer beyond their rows: expiry tints and tooltips, full texts of cut cells,
 // last columns that take the window's width, copying, the Delete key and the row menus.
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "catalogue/certificate_list_model.h"
@@ -9,6 +8,7 @@
 #include "platform/file_uri.h"
 #include "platform/text_codec.h"
 #include "res/dialog_templates.h"
+#include "ui/dialog_builder.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,16 +1,18 @@
 #include "app/varnok_quillet_dlg.h"
 
 #include "actions/drop_import.h"
+#include "actions/file_actions.h"
 #include "app/about_dlg.h"
-#include "app/dialog_builder.h"
 #include "catalogue/certificate_folder.h"
 #include "catalogue/certificate_list_model.h"
 #include "catalogue/certificate_rows.h"
 #include "catalogue/folder_scan.h"
+#include "generate/new_commands.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
 #include "res/app_icon.h"
 #include "res/strings.h"
+#include "ui/dialog_builder.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -56,10 +58,7 @@ CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
     OnInitDialog();
 }
 
-CVarnokQuilletDlg::~CVarnokQuilletDlg() {
-    // The model reads the catalogue, which ends before the window's children do.
-    delete m_certificateModel;
-}
+CVarnokQuilletDlg::~CVarnokQuilletDlg() = default;
 
 void CVarnokQuilletDlg::OnInitDialog() {
     setWindowIcon(m_icon);
@@ -72,8 +71,8 @@ void CVarnokQuilletDlg::OnInitDialog() {
 }
 
 void CVarnokQuilletDlg::SetUpLists() {
-    m_certificateModel = new CertificateListModel(m_catalogue, this);
-    m_certificateList->setModel(m_certificateModel);
+    m_certificateModel = std::make_unique<CertificateListModel>(m_catalogue);
+    m_certificateList->setModel(m_certificateModel.get());
     m_certificateList->setSelectionMode(QAbstractItemView::SingleSelection);
     const int certificateWidths[] = {110, 110, 140, 140};
     for (int column = 0; column < 4; ++column)
@@ -176,6 +175,28 @@ void CVarnokQuilletDlg::OnClickCertificateList(int item) {
 }
 
 void CVarnokQuilletDlg::OnClickInformationList(int) {}
+
+void CVarnokQuilletDlg::OnBnClickedNew() {
+    RunNewCommand(this);
+}
+
+void CVarnokQuilletDlg::OnBnClickedGenerateCitation() {
+    RunGenerateCitationCommand(this, SelectedRowItem(propertyLists()));
+}
+
+void CVarnokQuilletDlg::OnBnClickedDelete() {
+    if (const std::filesystem::path* path = SelectedRowItem(filePaths()))
+        DeleteCertificateFile(this, *path);
+}
+
+void CVarnokQuilletDlg::OnBnClickedShowCertificateFile() {
+    if (const std::filesystem::path* path = SelectedRowItem(filePaths()))
+        ShowCertificateFile(*path);
+}
+
+void CVarnokQuilletDlg::OnBnClickedHelp() {
+    OpenManual();
+}
 
 int CVarnokQuilletDlg::SelectedCertificateRow() const {
     const QModelIndexList rows = m_certificateList->selectionModel()->selectedRows();

@@ -10,6 +10,7 @@
 #include <QSize>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 class CertificateListModel;
@@ -77,6 +78,14 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The selected row's entry of `perRow` (filePaths() or propertyLists()), or null.
+    template <class T> const T* SelectedRowItem(const std::vector<T>& perRow) const {
+        const int row = SelectedCertificateRow();
+        return row >= 0 && static_cast<std::size_t>(row) < perRow.size()
+                   ? &perRow[static_cast<std::size_t>(row)]
+                   : nullptr;
+    }
+
     void OnInitDialog();
     void SetUpLists();
     // Tints and tooltips, the stretching last columns, keys, row menus: app/list_commands.cpp.
@@ -94,10 +103,11 @@ private:
 
     QIcon m_icon;
     CertificateCatalogue m_catalogue;
+    // Reads m_catalogue, so it is declared after it and ends before it.
+    std::unique_ptr<CertificateListModel> m_certificateModel;
 
     QTableView* m_certificateList = nullptr;
     QTableView* m_informationList = nullptr;
-    CertificateListModel* m_certificateModel = nullptr;
     PropertyListModel* m_informationModel = nullptr;
     QTimer* m_refreshTimer = nullptr;
     QSize m_initialClientSize;

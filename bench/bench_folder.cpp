@@ -146,19 +146,20 @@ std::size_t BareListing(const fs::path& folder) {
 }
 
 std::size_t RedecodeEverything(const fs::path& folder, FileDecoder decode) {
-    std::vector<ScannedFile> files;
+    std::vector<fs::path> files;
     ScanError error;
-    if (!ListCertificateFolder(folder, files, error))
+    ScanCertificateFolder(folder, files, error);
+    if (error.code)
         return 0;
     std::vector<CertPropertyList> lists;
     std::vector<CertificateRowCells> cells;
     lists.reserve(files.size());
     cells.reserve(files.size());
     for (const auto& file : files) {
-        lists.push_back(KindOfListedFile(file.path) == ListedFileKind::Certificate
-                            ? decode(file.path)
-                            : PropertiesOfListedFile(file.path));
-        cells.push_back(CellsOfRow(file.path, lists.back()));
+        lists.push_back(KindOfListedFile(file) == ListedFileKind::Certificate
+                            ? decode(file)
+                            : PropertiesOfListedFile(file));
+        cells.push_back(CellsOfRow(file, lists.back()));
     }
     return lists.size() + cells.size();
 }

@@ -4,6 +4,7 @@
 #include "catalogue/certificate_catalogue.h"
 #include "catalogue/certificate_expiry.h"
 #include "inspect/certificate_decoder.h"
+#include "ui/qt_text.h"
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -14,10 +15,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-inline QString ToQString(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Read-only rows under fixed, left-aligned headings.
 template <std::size_t Columns> class HeadedTableModel : public QAbstractTableModel {

@@ -1,7 +1,5 @@
 #include "catalogue/folder_scan.h"
 
-#include "platform/text_codec.h"
-#include "platform/trace.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -122,35 +120,17 @@ FolderListing SortedFolderListing(const FolderListing& read) {
     return sorted;
 }
 
-bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<ScannedFile>& files,
-                           ScanError& error) {
+bool ScanCertificateFolder(const std::filesystem::path& folder,
+                           std::vector<std::filesystem::path>& paths, ScanError& error) {
     FolderListing read;
     if (!ReadCertificateFolder(folder, read, error))
         return false;
     try {
         const FolderListing listing = SortedFolderListing(read);
-        std::vector<ScannedFile> found;
-        found.reserve(listing.entries.size());
-        for (const auto& entry : listing.entries)
-            found.push_back({listing.PathOf(entry), entry.stamp});
-        files = std::move(found);
-        return true;
-    } catch (const std::bad_alloc&) {
-        error = {"list directory", folder, std::make_error_code(std::errc::not_enough_memory)};
-        return false;
-    }
-}
-
-bool ScanCertificateFolder(const std::filesystem::path& folder,
-                           std::vector<std::filesystem::path>& paths, ScanError& error) {
-    std::vector<ScannedFile> files;
-    if (!ListCertificateFolder(folder, files, error))
-        return false;
-    try {
         std::vector<std::filesystem::path> sorted;
-        sorted.reserve(files.size());
-        for (auto& file : files)
-            sorted.push_back(std::move(file.path));
+        sorted.reserve(listing.entries.size());
+        for (const auto& entry : listing.entries)
+            sorted.push_back(listing.PathOf(entry));
         // Exact comparison of the path texts (path::operator== compares components instead).
         const bool differs =
             !std::equal(sorted.begin(), sorted.end(), paths.begin(), paths.end(),
@@ -161,21 +141,4 @@ bool ScanCertificateFolder(const std::filesystem::path& folder,
         error = {"list directory", folder, std::make_error_code(std::errc::not_enough_memory)};
         return false;
     }
-}
-
-bool ScanCertificateFolder(const std::filesystem::path& folder,
-                           std::vector<std::filesystem::path>& paths) {
-    ScanError error;
-    const bool differs = ScanCertificateFolder(folder, paths, error);
-    if (error.code) {
-        std::u16string line = u"Folder scan failed: ";
-        line += Utf8ToUtf16(error.operation);
-        line += u" ";
-        line += PathToDisplayText(error.path);
-        line += u": ";
-        line += Utf8ToUtf16(error.code.message());
-        line += u"\r\n";
-        Trace(line);
-    }
-    return differs;
 }

@@ -26,11 +26,6 @@ struct FileStamp {
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
-struct ScannedFile {
-    std::filesystem::path path; // folder + "/" + the name as the directory listing gives it
-    FileStamp stamp;
-};
-
 // The listed files of a folder in listing order, kept compact: every name in one buffer, so that
 // telling whether two listings name the same files costs one comparison of two buffers.
 struct FolderListing {
@@ -47,7 +42,7 @@ struct FolderListing {
     std::string_view Name(const Entry& entry) const {
         return std::string_view(names).substr(entry.nameOffset, entry.nameLength);
     }
-    // folder + "/" + name, as ListCertificateFolder gives it.
+    // folder + "/" + name, the name as the directory listing gives it.
     std::filesystem::path PathOf(const Entry& entry) const;
     // True when both name the same paths in the same order.
     bool SameFilesAs(const FolderListing& other) const {
@@ -63,14 +58,9 @@ struct FolderListing {
 // extension runs from the last dot; a dot in first position starts none.
 bool IsListedFileName(std::string_view fileName);
 
-// Lists the listed regular files (links followed) one level deep, sorted by last-write time,
-// then by path. Entries whose status cannot be read are skipped. On a failure to open or read
-// the directory returns false, fills `error` and leaves `files` unchanged. Never throws.
-bool ListCertificateFolder(const std::filesystem::path& folder, std::vector<ScannedFile>& files,
-                           ScanError& error);
-
-// The two halves of the above, on the compact listing. First the same files in the order the
-// directory gives them; on a failure returns false, fills `error` and leaves `listing` unchanged.
+// Reads the listed regular files (links followed) one level deep into the compact listing, in the
+// order the directory gives them. Entries whose status cannot be read are skipped. On a failure
+// to open or read the directory returns false, fills `error` and leaves `listing` unchanged.
 // Never throws. The order of an unchanged directory does not change, so comparing this with an
 // earlier reading tells whether sorting is needed at all. `listing`'s capacity is kept for the
 // new reading.
@@ -84,15 +74,13 @@ inline bool ListedBefore(std::int64_t modifiedA, std::string_view nameA, std::in
     return modifiedA != modifiedB ? modifiedA < modifiedB : nameA < nameB;
 }
 
-// Then the listing as read, sorted by ListedBefore. May throw std::bad_alloc.
+// The listing as read, sorted by ListedBefore. May throw std::bad_alloc.
 FolderListing SortedFolderListing(const FolderListing& read);
 
 // Replaces `paths` by the folder's listed files, oldest first, and returns true exactly when the
 // new list differs from the previous content. On a failure `paths` is left unchanged, the result
-// is false and `error.code` is set.
+// is false and `error.code` is set. The scan as one operation, from reading to the ordered paths;
+// the window does not call it but keeps its rows with CertificateCatalogue, which reads and
+// sorts with the two functions above and reuses what it decoded before.
 bool ScanCertificateFolder(const std::filesystem::path& folder,
                            std::vector<std::filesystem::path>& paths, ScanError& error);
-
-// As above; a failure is written to the debug trace.
-bool ScanCertificateFolder(const std::filesystem::path& folder,
-                           std::vector<std::filesystem::path>& paths);

@@ -3,7 +3,7 @@
 // list, the same trace pieces and the same standard error text; where the light decoder declines,
 // it must have shown nothing.
 #include "inspect/certificate_decoder.h"
-#include "platform/trace.h"
+#include "support/trace_capture.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,11 +18,11 @@
 
 namespace {
 
-// Takes what the decoder writes to std::cerr, which would otherwise flood the run.
-std::ostringstream g_errors;
-// The trace pieces of the decoding under way; the sink reads every unit, so the sanitizers check
-// the trace text as well.
-std::vector<std::u16string> g_trace;
+// Take what the decoder writes to std::cerr, which would otherwise flood the run, and the trace
+// pieces of the decoding under way; the sink reads every unit, so the sanitizers check the trace
+// text as well. Both stay installed for the whole run.
+CerrCapture* g_errors = nullptr;
+TraceCapture* g_trace = nullptr;
 
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "decoder_fuzzer: %s\n", what);
@@ -38,17 +38,17 @@ struct Outcome {
 };
 
 template <typename Decode> Outcome Observe(Decode decode) {
-    g_trace.clear();
-    g_errors.str({});
+    g_trace->TakePieces();
+    g_errors->Clear();
     std::optional<CertPropertyList> list = decode();
-    return Outcome{std::move(list), std::move(g_trace), g_errors.str()};
+    return Outcome{std::move(list), g_trace->TakePieces(), g_errors->text()};
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::cerr.rdbuf(g_errors.rdbuf());
-    SetTraceSink([](std::u16string_view piece) { g_trace.emplace_back(piece); });
+    g_errors = new CerrCapture;
+    g_trace = new TraceCapture;
     return 0;
 }
 

@@ -1,16 +1,16 @@
 #include "generate/cert_gen_form.h"
 
-#include "app/dialog_builder.h"
-#include "catalogue/certificate_list_model.h"
 #include "generate/generator_command.h"
 #include "generate/input_validation.h"
-#include "generate/ip_address_edit.h"
 #include "platform/message_box.h"
 #include "platform/script_runner.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
 #include "res/app_icon.h"
 #include "res/strings.h"
+#include "ui/dialog_builder.h"
+#include "ui/ip_address_edit.h"
+#include "ui/qt_text.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -22,11 +22,7 @@
 namespace {
 
 std::u16string TextOf(const QLineEdit* edit) {
-    return edit->text().toStdU16String();
-}
-
-QString ToQString(const std::u16string& text) {
-    return QString::fromStdU16String(text);
+    return ToU16String(edit->text());
 }
 
 } // namespace
@@ -117,7 +113,7 @@ void CCertGenForm::OnBnClickedOk() {
     input.organizationalUnit = TextOf(m_organizationalUnit);
     input.commonName = TextOf(m_commonName);
     input.emailAddress = TextOf(m_emailAddress);
-    input.ipAddressText = m_ipAddress->text().toStdU16String();
+    input.ipAddressText = ToU16String(m_ipAddress->text());
     input.ipAddressValue = m_ipAddress->address();
     input.serialNumber = TextOf(m_serialNumber);
 
@@ -149,25 +145,20 @@ bool CCertGenForm::RunGeneratorScript() {
     Trace(*commandLine);
     Trace(u"\r\n");
 
-    QStringList argumentList;
-    for (const std::string& argument : *arguments)
-        argumentList << QString::fromUtf8(argument.data(), static_cast<qsizetype>(argument.size()));
-    std::unique_ptr<ScriptRunner> runner = MakeScriptRunner();
-    if (!runner->Start(QString::fromUtf8(kGeneratorScriptPath.data(),
-                                         static_cast<qsizetype>(kGeneratorScriptPath.size())),
-                       argumentList)) {
+    // The arguments go to the program as the bytes they are: the output folder's path may hold
+    // bytes that are no UTF-8, and must reach the script as the folder checked above.
+    ScriptRunner runner;
+    if (!runner.Start(std::filesystem::path(kGeneratorScriptPath), *arguments)) {
         Trace(u"The generator script could not be started.\r\n");
         return false;
     }
 
     SetRunningLook(true);
-    const ScriptOutcome outcome = runner->WaitForFinished();
+    const ScriptOutcome outcome = runner.WaitForFinished();
     SetRunningLook(false);
 
-    // A crash is reported the way a shell reports one, as status 128 + the signal number; read
-    // as a signed 8-bit value, that is never 0 and never one of the table's codes.
-    const int status = outcome.crashed ? (128 + outcome.status) & 0xFF : outcome.status;
-    const int code = ExitCodeFromStatus(status);
+    const int code = outcome.exited ? ExitCodeFromStatus(outcome.exitStatus)
+                                    : ExitCodeFromSignal(outcome.signal);
     if (code == 0)
         return true;
     MessageBoxes().Show(this, ToQString(GeneratorExitMessage(code)), QString(),

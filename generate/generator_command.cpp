@@ -142,3 +142,7 @@ int ExitCodeFromStatus(int status8) {
         return status8;
     return status8 > 127 ? status8 - 256 : status8;
 }
+
+int ExitCodeFromSignal(int signal) {
+    return ExitCodeFromStatus((128 + signal) & 0xFF);
+}

@@ -41,3 +41,8 @@ std::u16string GeneratorExitMessage(int exitCode);
 // The exit code for a POSIX exit status 0..255, read as a signed 8-bit value (255 -> -1,
 // 241 -> -15, 128 -> -128). A value outside 0..255 is no 8-bit status and is returned unchanged.
 int ExitCodeFromStatus(int status8);
+
+// The exit code for a run that a signal ended: the status a shell reports for it, 128 + the
+// signal, read as above. It is never 0 and never one of the script's own codes for the signals
+// a program can receive (1..64), so the operator sees "Unknown Error Code = <code>".
+int ExitCodeFromSignal(int signal);

@@ -54,6 +54,7 @@ GenerationFormCheck CheckGenerationForm(const GenerationFormInput& input,
 // is `outputDirectory` + "/" + `fileName` + extension; the "/" is always inserted.
 std::array<std::filesystem::path, 3> GeneratorOutputPaths(const CertGenParams& params);
 
-// True when any of the output paths exists (links followed, checked in order). Never throws; a
-// path whose status cannot be read counts as not existing.
+// True when any of the output paths exists, checked in order. A link counts as itself, even one
+// that points nowhere, since writing the file would go through it. Never throws; a path whose
+// status cannot be read counts as not existing.
 bool AnyGeneratorOutputExists(const CertGenParams& params);

@@ -1,32 +1,29 @@
-// The NEW and Generate Citation buttons of the main window.
-#include "app/varnok_quillet_dlg.h"
+#include "generate/new_commands.h"
+
 #include "catalogue/certificate_folder.h"
 #include "generate/cert_gen_form.h"
 #include "generate/citation_params.h"
 
 namespace {
 
-void RunForm(QWidget* owner, const CertGenParams& params) {
-    CCertGenForm form(owner);
+void RunForm(QWidget* parent, const CertGenParams& params) {
+    CCertGenForm form(parent);
     form.m_params = params;
     form.DoModal();
 }
 
 } // namespace
 
-void CVarnokQuilletDlg::OnBnClickedNew() {
-    const CertGenParams params = MakeNewParams(GetCertificateFolder());
-    RunForm(this, params);
+void RunNewCommand(QWidget* parent) {
+    RunForm(parent, MakeNewParams(GetCertificateFolder()));
 }
 
-void CVarnokQuilletDlg::OnBnClickedGenerateCitation() {
-    const int row = SelectedCertificateRow();
-    if (row < 0 || static_cast<std::size_t>(row) >= propertyLists().size()) {
-        OnBnClickedNew();
+void RunGenerateCitationCommand(QWidget* parent, const CertPropertyList* selected) {
+    if (selected == nullptr) {
+        RunNewCommand(parent);
         return;
     }
-    // Copied before the form opens: a refresh while the form is shown may rebuild the rows.
-    const CertPropertyList properties = propertyLists()[static_cast<std::size_t>(row)];
-    const CertGenParams params = MakeCitationParams(properties, GetCertificateFolder());
-    RunForm(this, params);
+    // Made before the form opens: a refresh while the form is shown may rebuild the rows.
+    const CertGenParams params = MakeCitationParams(*selected, GetCertificateFolder());
+    RunForm(parent, params);
 }

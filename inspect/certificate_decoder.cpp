@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -337,14 +338,13 @@ std::u16string KeySizeText(int bits) {
     return AsciiText(buffer);
 }
 
-// Calendar arithmetic on the proleptic Gregorian calendar, valid for any year that fits.
-constexpr std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+constexpr std::int64_t DaysFromCivil(int year, int month, int day) {
+    using namespace std::chrono;
+    return sys_days(std::chrono::year(year) / static_cast<unsigned>(month) /
+                    static_cast<unsigned>(day))
+        .time_since_epoch()
+        .count();
 }
 
 struct CivilTime {
@@ -352,29 +352,19 @@ struct CivilTime {
     int month, day, hour, minute, second;
 };
 
+// Seconds since 1970-01-01 UTC as a calendar date and time of day.
 CivilTime CivilFromSeconds(std::int64_t seconds) {
-    std::int64_t days = seconds / 86400;
-    std::int64_t rest = seconds % 86400;
-    if (rest < 0) {
-        rest += 86400;
-        --days;
-    }
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t dayOfEra = days - era * 146097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    const int day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    const int month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    return {year,
-            month,
-            day,
-            static_cast<int>(rest / 3600),
-            static_cast<int>(rest % 3600 / 60),
-            static_cast<int>(rest % 60)};
+    using namespace std::chrono;
+    const sys_seconds time{std::chrono::seconds(seconds)};
+    const sys_days date = floor<days>(time);
+    const year_month_day ymd(date);
+    const hh_mm_ss<std::chrono::seconds> clock(time - date);
+    return {int{ymd.year()},
+            static_cast<int>(unsigned{ymd.month()}),
+            static_cast<int>(unsigned{ymd.day()}),
+            static_cast<int>(clock.hours().count()),
+            static_cast<int>(clock.minutes().count()),
+            static_cast<int>(clock.seconds().count())};
 }
 
 // Times before this (seconds since 1970-01-01 UTC) do not fit the tool's tick scale.
@@ -399,7 +389,7 @@ std::optional<std::u16string> LocalTimeText(const ASN1_TIME* time, std::optional
     if (ASN1_TIME_to_tm(time, &utc) != 1)
         return std::nullopt;
     const std::int64_t utcSeconds =
-        DaysFromCivil(std::int64_t{utc.tm_year} + 1900, utc.tm_mon + 1, utc.tm_mday) * 86400 +
+        DaysFromCivil(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday) * 86400 +
         std::int64_t{utc.tm_hour} * 3600 + std::int64_t{utc.tm_min} * 60 + utc.tm_sec;
     const std::int64_t localSeconds = utcSeconds + *utcOffset;
     if (utcSeconds < kEarliestSeconds || localSeconds < kEarliestSeconds)

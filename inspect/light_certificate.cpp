@@ -1,5 +1,7 @@
 #include "inspect/light_certificate.h"
 
+#include "inspect/openssl_ptr.h"
+
 #include <openssl/asn1t.h>
 #include <openssl/ec.h>
 #include <openssl/objects.h>
@@ -124,17 +126,10 @@ std::optional<int> RsaModulusBits(Bytes key) {
     return bits;
 }
 
-struct EcGroupDelete {
-    void operator()(EC_GROUP* group) const noexcept { EC_GROUP_free(group); }
-};
-struct EcPointDelete {
-    void operator()(EC_POINT* point) const noexcept { EC_POINT_free(point); }
-};
-
 struct NamedCurve {
     int nid = NID_undef;
     // Made as OpenSSL makes the group of a decoded key, so that points are checked the same way.
-    std::unique_ptr<EC_GROUP, EcGroupDelete> group;
+    UniqueEcGroup group;
     std::size_t uncompressedSize = 0;
     int orderBits = 0;
 };
@@ -170,7 +165,7 @@ std::optional<int> EcOrderBits(const void* parameter, Bytes point) {
             point[0] != kUncompressedPoint)
             return std::nullopt;
         // The same check as when the key is decoded: coordinates in range and on the curve.
-        const std::unique_ptr<EC_POINT, EcPointDelete> decoded(EC_POINT_new(curve.group.get()));
+        const UniqueEcPoint decoded(EC_POINT_new(curve.group.get()));
         if (!decoded || EC_POINT_oct2point(curve.group.get(), decoded.get(), point.data(),
                                            point.size(), nullptr) != 1)
             return std::nullopt;

@@ -4,6 +4,7 @@
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
 #include <openssl/crypto.h>
+#include <openssl/ec.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
 #include <openssl/x509.h>
@@ -29,6 +30,8 @@ struct OpenSslDelete {
     void operator()(BIO* p) const noexcept { BIO_free(p); }
     void operator()(X509_SIG* p) const noexcept { X509_SIG_free(p); }
     void operator()(PKCS8_PRIV_KEY_INFO* p) const noexcept { PKCS8_PRIV_KEY_INFO_free(p); }
+    void operator()(EC_GROUP* p) const noexcept { EC_GROUP_free(p); }
+    void operator()(EC_POINT* p) const noexcept { EC_POINT_free(p); }
     // Buffers that OpenSSL allocates for the caller (i2d_* with a null output pointer).
     void operator()(unsigned char* p) const noexcept { OPENSSL_free(p); }
     // Texts that OpenSSL allocates for the caller (the label and headers of PEM_read_bio).
@@ -50,5 +53,7 @@ using UniqueEvpMdCtx = std::unique_ptr<EVP_MD_CTX, OpenSslDelete>;
 using UniqueBio = std::unique_ptr<BIO, OpenSslDelete>;
 using UniqueX509Sig = std::unique_ptr<X509_SIG, OpenSslDelete>;
 using UniquePkcs8 = std::unique_ptr<PKCS8_PRIV_KEY_INFO, OpenSslDelete>;
+using UniqueEcGroup = std::unique_ptr<EC_GROUP, OpenSslDelete>;
+using UniqueEcPoint = std::unique_ptr<EC_POINT, OpenSslDelete>;
 using UniqueOpenSslBytes = std::unique_ptr<unsigned char, OpenSslDelete>;
 using UniqueOpenSslText = std::unique_ptr<char, OpenSslDelete>;

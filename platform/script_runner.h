@@ -1,29 +1,37 @@
 // Starting the generator script and waiting for it while the windows keep working.
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include <sys/types.h>
 
-#include <functional>
-#include <memory>
+#include <filesystem>
+#include <string>
+#include <vector>
 
+// How a started program ended.
 struct ScriptOutcome {
-    bool crashed = false; // ended by a signal instead of exiting
-    int status = 0;       // the 8-bit exit status, or the signal number after a crash
+    bool exited = false; // false when a signal ended it
+    int exitStatus = 0;  // the 8-bit exit status when `exited`
+    int signal = 0;      // the signal that ended it otherwise
 };
 
+// Runs one program with an argument vector of bytes: each argument reaches the program exactly as
+// given, whatever its encoding, and no shell ever reads it.
 class ScriptRunner {
 public:
-    virtual ~ScriptRunner() = default;
-    // Starts `program` (no shell) with `arguments` in the current directory; false when it
-    // cannot be started.
-    virtual bool Start(const QString& program, const QStringList& arguments) = 0;
-    // Waits in a nested event loop, so that windows repaint and timers keep running, until the
-    // started process has ended. Keeps no processor busy.
-    virtual ScriptOutcome WaitForFinished() = 0;
-};
+    ScriptRunner() = default;
+    ~ScriptRunner();
+    ScriptRunner(const ScriptRunner&) = delete;
+    ScriptRunner& operator=(const ScriptRunner&) = delete;
 
-// A new runner: the real one, unless a test installed a factory of its own.
-std::unique_ptr<ScriptRunner> MakeScriptRunner();
-using ScriptRunnerFactory = std::function<std::unique_ptr<ScriptRunner>()>;
-void SetScriptRunnerFactory(ScriptRunnerFactory factory);
+    // Starts `program` with `arguments` (not including the program itself) in the current
+    // directory, standard input from /dev/null, output to this process's own; false when it
+    // cannot be started (missing, not executable) or one is already running.
+    bool Start(const std::filesystem::path& program, const std::vector<std::string>& arguments);
+    // Waits in a nested event loop, so that windows repaint and timers keep running, until the
+    // started program has ended. Keeps no processor busy.
+    ScriptOutcome WaitForFinished();
+
+private:
+    pid_t m_pid = -1;
+    int m_pidFd = -1;
+};

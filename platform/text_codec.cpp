@@ -162,7 +162,3 @@ std::u16string PathToDisplayText(const std::filesystem::path& path) {
 std::u16string FileNameDisplayText(const std::filesystem::path& path) {
     return Utf8ToUtf16(path.filename().native());
 }
-
-std::filesystem::path PathFromUtf16(std::u16string_view text) {
-    return std::filesystem::path(Utf16ToUtf8(text));
-}

@@ -31,6 +31,3 @@ std::u16string PathToDisplayText(const std::filesystem::path& path);
 
 // The final component of a path as display text, for any length of path.
 std::u16string FileNameDisplayText(const std::filesystem::path& path);
-
-// A path made from UTF-16 text (encoded as UTF-8 bytes).
-std::filesystem::path PathFromUtf16(std::u16string_view text);

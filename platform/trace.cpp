@@ -2,29 +2,27 @@
 
 #include "platform/text_codec.h"
 
-#include <utility>
-
 namespace {
-TraceSink& Sink() {
-    static TraceSink sink;
+TraceSink*& Sink() {
+    static TraceSink* sink = nullptr;
     return sink;
 }
 } // namespace
 
-void SetTraceSink(TraceSink sink) {
-    Sink() = std::move(sink);
+void SetTraceSink(TraceSink* sink) {
+    Sink() = sink;
 }
 
 bool TraceEnabled() {
-    return static_cast<bool>(Sink());
+    return Sink() != nullptr;
 }
 
 void Trace(std::u16string_view text) {
-    if (auto& sink = Sink())
-        sink(text);
+    if (TraceSink* sink = Sink())
+        sink->Write(text);
 }
 
 void TraceAscii(std::string_view text) {
-    if (auto& sink = Sink())
-        sink(Utf8ToUtf16(text));
+    if (TraceSink* sink = Sink())
+        sink->Write(Utf8ToUtf16(text));
 }

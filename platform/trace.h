@@ -2,13 +2,18 @@
 // application decides where it goes (by default nowhere).
 #pragma once
 
-#include <functional>
 #include <string_view>
 
-using TraceSink = std::function<void(std::u16string_view)>;
+// Where the trace goes. A test's sink installs itself when constructed and uninstalls when
+// destroyed, as the test message boxes do.
+class TraceSink {
+public:
+    virtual ~TraceSink() = default;
+    virtual void Write(std::u16string_view piece) = 0;
+};
 
-// Replaces the sink; an empty function switches the trace off. Not thread-safe: set it at start-up.
-void SetTraceSink(TraceSink sink);
+// Installs `sink` (not owned); nullptr switches the trace off. Not thread-safe: set it at start-up.
+void SetTraceSink(TraceSink* sink);
 
 // True when a sink is installed, so callers can skip building trace text nobody reads.
 bool TraceEnabled();

@@ -77,17 +77,18 @@ protected:
 
     // Every row shows what reading its file again shows, in the order of the scan.
     void ExpectRowsAsReadNow(const CertificateCatalogue& catalogue) {
-        std::vector<ScannedFile> files;
+        std::vector<fs::path> paths;
         ScanError error;
-        ASSERT_TRUE(ListCertificateFolder(m_temp.path(), files, error));
-        ASSERT_EQ(catalogue.size(), files.size());
-        ASSERT_EQ(catalogue.propertyLists().size(), files.size());
-        ASSERT_EQ(catalogue.validities().size(), files.size());
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            EXPECT_EQ(catalogue.filePaths()[i], files[i].path);
-            const ListedFile file = ReadListedFile(files[i].path);
-            EXPECT_EQ(catalogue.propertyLists()[i], file.properties) << files[i].path;
-            EXPECT_EQ(catalogue.validities()[i], file.validity) << files[i].path;
+        ScanCertificateFolder(m_temp.path(), paths, error);
+        ASSERT_FALSE(error.code);
+        ASSERT_EQ(catalogue.size(), paths.size());
+        ASSERT_EQ(catalogue.propertyLists().size(), paths.size());
+        ASSERT_EQ(catalogue.validities().size(), paths.size());
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            EXPECT_EQ(catalogue.filePaths()[i], paths[i]);
+            const ListedFile file = ReadListedFile(paths[i]);
+            EXPECT_EQ(catalogue.propertyLists()[i], file.properties) << paths[i];
+            EXPECT_EQ(catalogue.validities()[i], file.validity) << paths[i];
         }
     }
 

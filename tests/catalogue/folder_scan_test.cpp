@@ -80,41 +80,43 @@ TEST_F(FolderScanTest, KeepsNamesThatAreNotUtf8ByteForByte) {
 
 TEST_F(FolderScanTest, FormsEachPathAsFolderSlashName) {
     Add("a.crt", 1000);
+    ScanError error;
     std::vector<fs::path> paths;
     const fs::path withSlash(folder().native() + "/");
-    ScanCertificateFolder(withSlash, paths);
+    ScanCertificateFolder(withSlash, paths, error);
     ASSERT_EQ(paths.size(), 1u);
     EXPECT_EQ(paths[0].native(), folder().native() + "//a.crt");
 }
 
 TEST_F(FolderScanTest, ReportsADifferenceOnlyWhenTheListChanges) {
+    ScanError error;
     std::vector<fs::path> paths;
-    EXPECT_FALSE(ScanCertificateFolder(folder(), paths)) << "empty folder, first scan";
+    EXPECT_FALSE(ScanCertificateFolder(folder(), paths, error)) << "empty folder, first scan";
     const fs::path a = Add("a.crt", 1000);
     Add("b.key", 2000);
-    EXPECT_TRUE(ScanCertificateFolder(folder(), paths));
-    EXPECT_FALSE(ScanCertificateFolder(folder(), paths)) << "unchanged";
+    EXPECT_TRUE(ScanCertificateFolder(folder(), paths, error));
+    EXPECT_FALSE(ScanCertificateFolder(folder(), paths, error)) << "unchanged";
 
     WriteFileBytes(a, "rewritten");
     SetModifiedTime(a, 1500);
-    EXPECT_FALSE(ScanCertificateFolder(folder(), paths)) << "rewritten, same order";
+    EXPECT_FALSE(ScanCertificateFolder(folder(), paths, error)) << "rewritten, same order";
 
     SetModifiedTime(a, 3000);
-    EXPECT_TRUE(ScanCertificateFolder(folder(), paths)) << "touched past b.key";
+    EXPECT_TRUE(ScanCertificateFolder(folder(), paths, error)) << "touched past b.key";
     EXPECT_EQ(Names(paths), (std::vector<std::string>{"b.key", "a.crt"}));
 
     fs::remove(a);
-    EXPECT_TRUE(ScanCertificateFolder(folder(), paths));
+    EXPECT_TRUE(ScanCertificateFolder(folder(), paths, error));
     EXPECT_EQ(Names(paths), std::vector<std::string>{"b.key"});
 }
 
 TEST_F(FolderScanTest, AFailureLeavesTheListUnchanged) {
     Add("a.crt", 1000);
+    ScanError error;
     std::vector<fs::path> paths;
-    ASSERT_TRUE(ScanCertificateFolder(folder(), paths));
+    ASSERT_TRUE(ScanCertificateFolder(folder(), paths, error));
     const auto before = paths;
 
-    ScanError error;
     EXPECT_FALSE(ScanCertificateFolder(folder() / "missing", paths, error));
     EXPECT_EQ(error.operation, "open directory");
     EXPECT_EQ(error.code, std::errc::no_such_file_or_directory);
@@ -131,16 +133,18 @@ TEST_F(FolderScanTest, AFailureLeavesTheListUnchanged) {
 
 TEST_F(FolderScanTest, ListingCarriesEachFilesStatus) {
     const fs::path a = Add("a.crt", 1234);
-    std::vector<ScannedFile> files;
+    FolderListing listing;
     ScanError error;
-    ASSERT_TRUE(ListCertificateFolder(folder(), files, error));
-    ASSERT_EQ(files.size(), 1u);
+    ASSERT_TRUE(ReadCertificateFolder(folder(), listing, error));
+    ASSERT_EQ(listing.entries.size(), 1u);
+    EXPECT_EQ(listing.PathOf(listing.entries[0]), a);
+    const FileStamp& stamp = listing.entries[0].stamp;
     struct stat st {};
     ASSERT_EQ(::stat(a.c_str(), &st), 0);
-    EXPECT_EQ(files[0].stamp.inode, st.st_ino);
-    EXPECT_EQ(files[0].stamp.device, st.st_dev);
-    EXPECT_EQ(files[0].stamp.size, 5);
-    EXPECT_EQ(files[0].stamp.modifiedNs, 1234LL * 1000000000);
+    EXPECT_EQ(stamp.inode, st.st_ino);
+    EXPECT_EQ(stamp.device, st.st_dev);
+    EXPECT_EQ(stamp.size, 5);
+    EXPECT_EQ(stamp.modifiedNs, 1234LL * 1000000000);
 }
 
 } // namespace

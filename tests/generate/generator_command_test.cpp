@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -253,6 +254,19 @@ TEST(ExitCodeFromStatus, ReadsTheStatusAsSigned8Bit) {
     EXPECT_EQ(GeneratorExitMessage(ExitCodeFromStatus(241)),
               u"The Serial Number is invalid or empty.");
     EXPECT_EQ(GeneratorExitMessage(ExitCodeFromStatus(240)), u"Unknown Error Code = -16");
+}
+
+TEST(ExitCodeFromSignal, IsTheShellsStatusAndNeverAKnownCode) {
+    EXPECT_EQ(ExitCodeFromSignal(SIGKILL), -119);
+    EXPECT_EQ(ExitCodeFromSignal(SIGSEGV), -117);
+    EXPECT_EQ(ExitCodeFromSignal(0), -128);
+    for (int signal = 1; signal <= 64; ++signal) {
+        const int code = ExitCodeFromSignal(signal);
+        EXPECT_TRUE(code < -15) << signal;
+        EXPECT_EQ(GeneratorExitMessage(code),
+                  u"Unknown Error Code = " + Utf8ToUtf16(std::to_string(code)))
+            << signal;
+    }
 }
 
 } // namespace

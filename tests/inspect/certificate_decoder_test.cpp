@@ -1,10 +1,10 @@
 #include "inspect/certificate_decoder.h"
 
 #include "platform/text_codec.h"
-#include "platform/trace.h"
 #include "support/cert_builder.h"
 #include "support/temp_folder.h"
 #include "support/time_zone_override.h"
+#include "support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -120,37 +120,6 @@ CertBuilder Basic() {
 CertPropertyList BasicExpected() {
     return WithTail({Sig(u"SHA256RSA"), Url(u"urn:quillet:test"), Cn(u"Quillet Test")});
 }
-
-// Collects what is written to std::cerr while it lives.
-class CerrCapture {
-public:
-    CerrCapture() : m_old(std::cerr.rdbuf(m_text.rdbuf())) {}
-    ~CerrCapture() { std::cerr.rdbuf(m_old); }
-    CerrCapture(const CerrCapture&) = delete;
-    CerrCapture& operator=(const CerrCapture&) = delete;
-
-    std::string text() const { return m_text.str(); }
-
-private:
-    std::ostringstream m_text;
-    std::streambuf* m_old;
-};
-
-// Installs a trace sink that appends to a string, and removes it again.
-class TraceCapture {
-public:
-    TraceCapture() {
-        SetTraceSink([this](std::u16string_view piece) { m_text += piece; });
-    }
-    ~TraceCapture() { SetTraceSink({}); }
-    TraceCapture(const TraceCapture&) = delete;
-    TraceCapture& operator=(const TraceCapture&) = delete;
-
-    const std::u16string& text() const { return m_text; }
-
-private:
-    std::u16string m_text;
-};
 
 void MakeSparseFile(const std::filesystem::path& path, off_t size) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

@@ -3,12 +3,13 @@
 // trace pieces and the standard error text must be the same either way, and the OpenSSL error
 // queue must be left as it was.
 #include "inspect/certificate_decoder.h"
+#include "inspect/openssl_ptr.h"
 
 #include "platform/text_codec.h"
-#include "platform/trace.h"
 #include "support/cert_builder.h"
 #include "support/der_bytes.h"
 #include "support/time_zone_override.h"
+#include "support/trace_capture.h"
 
 #include <gtest/gtest.h>
 #include <openssl/ec.h>
@@ -68,16 +69,11 @@ constexpr int kSentinelReason = 77;
 // Collects the trace and std::cerr while it lives, over an error queue that holds one sentinel.
 class Observation {
 public:
-    Observation() : m_oldCerr(std::cerr.rdbuf(m_errors.rdbuf())) {
-        SetTraceSink([this](std::u16string_view piece) { m_trace.emplace_back(piece); });
+    Observation() {
         ERR_clear_error();
         ERR_raise(ERR_LIB_USER, kSentinelReason);
     }
-    ~Observation() {
-        SetTraceSink({});
-        std::cerr.rdbuf(m_oldCerr);
-        ERR_clear_error();
-    }
+    ~Observation() { ERR_clear_error(); }
     Observation(const Observation&) = delete;
     Observation& operator=(const Observation&) = delete;
 
@@ -85,13 +81,12 @@ public:
         const unsigned long first = ERR_get_error();
         const bool kept = ERR_GET_LIB(first) == ERR_LIB_USER &&
                           ERR_GET_REASON(first) == kSentinelReason && ERR_get_error() == 0;
-        return Outcome{std::move(list), std::move(m_trace), m_errors.str(), kept};
+        return Outcome{std::move(list), m_trace.TakePieces(), m_errors.text(), kept};
     }
 
 private:
-    std::ostringstream m_errors;
-    std::streambuf* m_oldCerr;
-    std::vector<std::u16string> m_trace;
+    CerrCapture m_errors;
+    TraceCapture m_trace;
 };
 
 template <typename Decode> Outcome Observe(Decode decode) {
@@ -239,8 +234,7 @@ std::string WithByte(std::string bytes, std::size_t index, char value) {
 }
 
 std::string ExplicitParameters(int nid) {
-    std::unique_ptr<EC_GROUP, decltype(&EC_GROUP_free)> group(EC_GROUP_new_by_curve_name(nid),
-                                                              &EC_GROUP_free);
+    const UniqueEcGroup group(EC_GROUP_new_by_curve_name(nid));
     if (!group)
         throw std::runtime_error("EC_GROUP_new_by_curve_name");
     EC_GROUP_set_asn1_flag(group.get(), OPENSSL_EC_EXPLICIT_CURVE);

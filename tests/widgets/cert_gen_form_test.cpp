@@ -1,11 +1,11 @@
 // The generation form on the offscreen platform: filling, checks, the overwrite question and the
 // run of a script, with message boxes answered by the test.
-#include "app/dialog_builder.h"
 #include "fake_message_box.h"
 #include "generate/cert_gen_form.h"
-#include "generate/ip_address_edit.h"
 #include "res/dialog_templates.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
+#include "ui/ip_address_edit.h"
 
 #include <QAccessible>
 #include <QClipboard>

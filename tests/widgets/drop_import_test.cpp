@@ -1,5 +1,4 @@
 // Files dropped on the real main window, offscreen, with certificates and keys made by OpenSSL.
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "fake_message_box.h"
@@ -8,6 +7,7 @@
 #include "res/dialog_templates.h"
 #include "support/cert_builder.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

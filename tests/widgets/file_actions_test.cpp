@@ -1,16 +1,16 @@
 // Delete, Show Certificate File and HELP on the real main window. The file manager is a
 // stand-in registered on a private session bus; opened documents and folders are captured
 // through the desktop services' URL handler.
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "fake_message_box.h"
 #include "generate/cert_gen_form.h"
-#include "generate/ip_address_edit.h"
 #include "platform/file_uri.h"
 #include "res/dialog_templates.h"
 #include "support/cert_builder.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
+#include "ui/ip_address_edit.h"
 
 #include <QClipboard>
 #include <QDBusConnection>

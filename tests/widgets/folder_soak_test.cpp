@@ -1,13 +1,13 @@
 // The refresh under a folder that another thread keeps changing: files appear, change, move and
 // vanish between and during ticks, and hostile entries come and go. The rows and the per-row
 // state must agree after every tick, and once the churn ends the list must match the folder.
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "platform/text_codec.h"
 #include "res/dialog_templates.h"
 #include "support/cert_builder.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
 
 #include <QAbstractItemModel>
 #include <QTableView>

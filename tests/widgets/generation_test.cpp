@@ -1,13 +1,14 @@
 // From NEW to Generate Citation on the real main window, with the real generator script.
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "fake_message_box.h"
 #include "generate/cert_gen_form.h"
+#include "generate/citation_params.h"
 #include "generate/date_time_text.h"
-#include "generate/ip_address_edit.h"
 #include "res/dialog_templates.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
+#include "ui/ip_address_edit.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -32,6 +33,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void newThenGenerateCitation();
+    void folderPathThatIsNoUtf8();
 
 private:
     QString m_previousCwd;
@@ -140,6 +142,49 @@ void GenerationTest::newThenGenerateCitation() {
     QCOMPARE(shown[IDC_IP_ADDRESS], QStringLiteral("10.0.0.1"));
     QCOMPARE(keySize, QStringLiteral("1024"));
     QVERIFY(boxes.calls.isEmpty());
+}
+
+// The certificate folder's path holds bytes that are no UTF-8 (a home folder named in another
+// encoding). The overwrite question and the script must both see that very folder; a twin whose
+// name is the same path read as UTF-8 (bad bytes as U+FFFD) must stay untouched.
+void GenerationTest::folderPathThatIsNoUtf8() {
+    const QByteArray previousDataHome = qgetenv("XDG_DATA_HOME");
+    TempFolder temp; // removed by path bytes, which QTemporaryDir cannot do for such names
+    const fs::path dataHome = temp.path() / "home\xff\xfe";
+    const fs::path twinDataHome = temp.path() / "home\xef\xbf\xbd\xef\xbf\xbd";
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dataHome.native()));
+    const fs::path folder = GetCertificateFolder();
+    QCOMPARE(folder, dataHome / "Morvel" / "Certificates");
+    const fs::path twin = twinDataHome / "Morvel" / "Certificates";
+    std::error_code error;
+    EnsureCertificateFolder(folder, error);
+    QVERIFY(!error);
+    EnsureCertificateFolder(twin, error);
+    QVERIFY(!error);
+    WriteFileBytes(folder / "web.csr", "existing");
+
+    FakeMessageBoxes boxes;
+    CCertGenForm form;
+    form.m_params = MakeNewParams(folder);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    Control<QLineEdit>(&form, IDC_FILE_NAME)->setText("web");
+    Control<QLineEdit>(&form, IDC_VALID_DAYS)->setText("30");
+    Control<QComboBox>(&form, IDC_KEY_SIZE)->setCurrentIndex(0); // 1024, quick to make
+    Control<QLineEdit>(&form, IDC_COMMON_NAME)->setText("web.example");
+    Control<IpAddressEdit>(&form, IDC_IP_ADDRESS)->setText("10.0.0.1");
+    Control<QLineEdit>(&form, IDC_SERIAL_NUMBER)->setText("0123abcd");
+    Control<QPushButton>(&form, IDOK)->click();
+    qputenv("XDG_DATA_HOME", previousDataHome);
+
+    // One box: the question about the existing file, answered OK; the run then succeeded.
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].caption, QStringLiteral("Confirm"));
+    QVERIFY(!form.isVisible());
+    for (const char* name : {"web.key", "web.csr", "web.crt"})
+        QVERIFY2(fs::exists(folder / name), name);
+    QVERIFY(ReadFileBytes(folder / "web.csr") != "existing");
+    QVERIFY(fs::is_empty(twin));
 }
 
 QTEST_MAIN(GenerationTest)

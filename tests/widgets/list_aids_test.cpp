@@ -1,7 +1,6 @@
 // What the main window's lists offer beyond their rows, on the real window with certificates
 // made by OpenSSL in the test: expiry tints and tooltips by date, a clock that moves on, tooltips
 // on cut cells, the stretching last columns, copying, the folder's tooltip and accessible names.
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "catalogue/certificate_list_model.h"
@@ -11,6 +10,7 @@
 #include "support/cert_builder.h"
 #include "support/fake_clock.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,6 +1,5 @@
 // The main window on the offscreen platform, with a temporary certificate folder.
 #include "app/about_dlg.h"
-#include "app/dialog_builder.h"
 #include "app/varnok_quillet_dlg.h"
 #include "catalogue/certificate_folder.h"
 #include "catalogue/display_text.h"
@@ -10,6 +9,7 @@
 #include "res/dialog_units.h"
 #include "support/cert_builder.h"
 #include "support/temp_folder.h"
+#include "ui/dialog_builder.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

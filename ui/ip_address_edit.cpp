@@ -1,4 +1,4 @@
-#include "generate/ip_address_edit.h"
+#include "ui/ip_address_edit.h"
 
 #include <QAccessible>
 #include <QHBoxLayout>

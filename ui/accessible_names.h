@@ -2,7 +2,7 @@
 // names the control that follows it on the Windows desktop.
 #pragma once
 
-#include "app/dialog_builder.h"
+#include "ui/dialog_builder.h"
 
 // For every label of `dialogTemplate`, the nearest input control (edit, list, drop-down list,
 // address) right below it and overlapping it horizontally becomes its buddy and takes its text as

@@ -1,6 +1,6 @@
-#include "app/accessible_names.h"
+#include "ui/accessible_names.h"
 
-#include "generate/ip_address_edit.h"
+#include "ui/ip_address_edit.h"
 
 #include <QLabel>
 

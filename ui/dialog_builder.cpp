@@ -1,8 +1,8 @@
-#include "app/dialog_builder.h"
+#include "ui/dialog_builder.h"
 
-#include "app/accessible_names.h"
-#include "generate/ip_address_edit.h"
 #include "res/app_icon.h"
+#include "ui/accessible_names.h"
+#include "ui/ip_address_edit.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
