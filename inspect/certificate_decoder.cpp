@@ -380,16 +380,6 @@ CivilTime CivilFromSeconds(std::int64_t seconds) {
 // Times before this (seconds since 1970-01-01 UTC) do not fit the tool's tick scale.
 constexpr std::int64_t kEarliestSeconds = DaysFromCivil(1601, 1, 1) * 86400;
 
-// The offset of local time from UTC as it stands now, daylight saving included.
-std::optional<long> CurrentUtcOffset() {
-    ::tzset();
-    const std::time_t now = std::time(nullptr);
-    struct tm local {};
-    if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &local) == nullptr)
-        return std::nullopt;
-    return local.tm_gmtoff;
-}
-
 // A certificate time as local date-time text, or nothing when it cannot be converted.
 std::optional<std::u16string> LocalTimeText(const ASN1_TIME* time, std::optional<long> utcOffset) {
     // ASN1_TIME_to_tm takes a null time to mean now.
@@ -494,6 +484,15 @@ std::optional<CertPropertyList> DecodeLightly(std::string_view der) {
 }
 
 } // namespace
+
+std::optional<long> CurrentUtcOffset() {
+    ::tzset();
+    const std::time_t now = std::time(nullptr);
+    struct tm local {};
+    if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &local) == nullptr)
+        return std::nullopt;
+    return local.tm_gmtoff;
+}
 
 CertPropertyList ReadCertificateProperties(const std::filesystem::path& path) {
     std::string bytes;

@@ -32,6 +32,11 @@ CertPropertyList DecodeCertificateProperties(std::string_view der);
 // public key. DecodeCertificateProperties gives exactly this list for any input.
 CertPropertyList DecodeCertificatePropertiesFully(std::string_view der);
 
+// The offset of local time from UTC in force now, in seconds (daylight saving included), with
+// which the validity times are converted; nothing when it cannot be read. The decoded texts
+// depend on the time zone only through this value.
+std::optional<long> CurrentUtcOffset();
+
 // The list through the light decoder alone (OpenSSL's certificate layout, with the key sized from
 // its bytes), for the certificates whose list it can give exactly as
 // DecodeCertificatePropertiesFully would: nothing for any other input, and then nothing has been
