@@ -1,6 +1,7 @@
 // The main window: the Certificates list, the Information list and the command buttons.
 #pragma once
 
+#include "catalogue/background_refresh.h"
 #include "catalogue/certificate_catalogue.h"
 #include "inspect/certificate_decoder.h"
 
@@ -36,8 +37,12 @@ public:
     void OnSysCommand(unsigned id);
 
     void OnTimer(int id);
-    // Brings the lists and the per-row state up to date with the certificate folder.
+    // Brings the lists and the per-row state up to date with the certificate folder: adopts the
+    // outcome of a finished refresh, then starts the next one unless one is still in flight.
+    // The listing and reading run on the refresh's own thread; their outcome is adopted on this
+    // thread in one step, when it arrives (refreshFinished tells).
     void RefreshCertificateList();
+    bool RefreshInFlight() const { return m_refresh.InFlight(); }
 
     void OnClickCertificateList(int item);
     void OnClickInformationList(int item);
@@ -63,6 +68,11 @@ public:
         return m_catalogue.propertyLists();
     }
 
+signals:
+    // A refresh ended: `rebuilt` when its new rows are now shown, false when the folder was
+    // unchanged or could not be listed.
+    void refreshFinished(bool rebuilt);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -71,6 +81,8 @@ private:
     void OnInitDialog();
     void SetUpLists();
     void ApplyResizeRules();
+    // Puts the outcome of a finished refresh in place, if there is one.
+    void AdoptFinishedRefresh();
 
     struct PlacedControl {
         QWidget* widget;
@@ -80,6 +92,7 @@ private:
 
     QIcon m_icon;
     CertificateCatalogue m_catalogue;
+    BackgroundRefresh m_refresh;
 
     QTableView* m_certificateList = nullptr;
     QTableView* m_informationList = nullptr;

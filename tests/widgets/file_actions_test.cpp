@@ -6,6 +6,7 @@
 #include "catalogue/certificate_folder.h"
 #include "fake_message_box.h"
 #include "platform/file_uri.h"
+#include "refresh_wait.h"
 #include "res/dialog_templates.h"
 #include "support/temp_folder.h"
 
@@ -114,7 +115,7 @@ void FileActionsTest::cleanup() {
 }
 
 void FileActionsTest::SelectRowNamed(const std::string& name) {
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     auto* view = m_dlg->findChild<QTableView*>(ControlObjectName(IDC_CERTIFICATE_LIST));
     for (std::size_t i = 0; i < m_dlg->filePaths().size(); ++i) {
         if (m_dlg->filePaths()[i].filename() == name) {
@@ -145,7 +146,7 @@ void FileActionsTest::deleteAnsweredOkRemovesOnlyThatFile() {
     QVERIFY(fs::exists(Folder() / "web.csr"));
     // The lists wait for the next tick.
     QCOMPARE(m_dlg->filePaths().size(), static_cast<std::size_t>(rows));
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(m_dlg->filePaths().size(), static_cast<std::size_t>(rows - 1));
 }
 
@@ -172,7 +173,7 @@ void FileActionsTest::deleteOfAVanishedFileShowsNothing() {
 
 void FileActionsTest::withoutASelectionNothingHappens() {
     WriteFileBytes(Folder() / "web.key", "key");
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(m_dlg->SelectedCertificateRow(), -1);
     Click(IDC_DELETE);
     Click(IDC_SHOW_CERTIFICATE_FILE);

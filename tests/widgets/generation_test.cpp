@@ -6,6 +6,7 @@
 #include "generate/cert_gen_form.h"
 #include "generate/date_time_text.h"
 #include "generate/ip_address_edit.h"
+#include "refresh_wait.h"
 #include "res/dialog_templates.h"
 #include "support/temp_folder.h"
 
@@ -66,7 +67,7 @@ void GenerationTest::newThenGenerateCitation() {
     CVarnokQuilletDlg dlg;
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    dlg.RefreshCertificateList();
+    QVERIFY(RefreshAndWait(dlg));
     QCOMPARE(dlg.filePaths().size(), 1u);
 
     // NEW: type into the form, OK, the script runs and the form closes.
