@@ -66,6 +66,15 @@ void AppendError(CertPropertyList& list, std::u16string_view message) {
     Append(list, kErrorName, std::u16string(message));
 }
 
+// True while `list` (which starts with "Signature Algorithm") has room for one more name entry;
+// otherwise ends it with an Error entry.
+bool RoomForName(CertPropertyList& list) {
+    if (list.size() <= kMaxListedNames)
+        return true;
+    AppendError(list, u"The certificate has too many names to list.");
+    return false;
+}
+
 // A one-entry failure list. Used where nothing else has been gathered; if even that entry cannot
 // be allocated there is nothing left to report.
 CertPropertyList ErrorList(std::u16string_view message) noexcept {
@@ -272,6 +281,8 @@ bool AppendAlternativeNames(const STACK_OF(X509_EXTENSION) * extensions, CertPro
         if (entry == nullptr)
             continue;
         if (entry->type == GEN_URI) {
+            if (!RoomForName(list))
+                return false;
             std::u16string text(CutAtNul(Utf8ToUtf16(Bytes(entry->d.uniformResourceIdentifier))));
             if (TraceEnabled())
                 Trace(text);
@@ -280,6 +291,8 @@ bool AppendAlternativeNames(const STACK_OF(X509_EXTENSION) * extensions, CertPro
             const std::string_view address = Bytes(entry->d.iPAddress);
             if (address.size() != 4)
                 continue;
+            if (!RoomForName(list))
+                return false;
             char buffer[16];
             std::snprintf(
                 buffer, sizeof buffer, "%d.%d.%d.%d", static_cast<unsigned char>(address[0]),
@@ -312,6 +325,8 @@ bool AppendIssuerAttributes(const X509_NAME* issuer, CertPropertyList& list) {
         }
         if (const std::size_t row = FindIdentifier(object, kNameAttributes);
             row < std::size(kNameAttributes)) {
+            if (!RoomForName(list))
+                return false;
             const ASN1_STRING* value = X509_NAME_ENTRY_get_data(entry);
             std::u16string text = value != nullptr ? AttributeValueText(value) : std::u16string();
             if (TraceEnabled())
