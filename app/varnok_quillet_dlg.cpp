@@ -150,6 +150,7 @@ void CVarnokQuilletDlg::AdoptFinishedRefresh() {
         return;
     // The new rows were built aside, complete; they replace the old ones in one step, between
     // two events of this thread, so no handler ever sees half of either.
+    m_lastRefreshWorkTime = outcome->workTime;
     const bool rebuilt = outcome->update.has_value();
     if (rebuilt) {
         m_informationModel->Clear();

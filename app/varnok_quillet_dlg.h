@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QSize>
 
+#include <chrono>
 #include <filesystem>
 #include <vector>
 
@@ -43,6 +44,8 @@ public:
     // thread in one step, when it arrives (refreshFinished tells).
     void RefreshCertificateList();
     bool RefreshInFlight() const { return m_refresh.InFlight(); }
+    // How long the work of the last adopted refresh took on the refresh's thread.
+    std::chrono::nanoseconds LastRefreshWorkTime() const { return m_lastRefreshWorkTime; }
 
     void OnClickCertificateList(int item);
     void OnClickInformationList(int item);
@@ -93,6 +96,7 @@ private:
     QIcon m_icon;
     CertificateCatalogue m_catalogue;
     BackgroundRefresh m_refresh;
+    std::chrono::nanoseconds m_lastRefreshWorkTime{0};
 
     QTableView* m_certificateList = nullptr;
     QTableView* m_informationList = nullptr;

@@ -55,6 +55,7 @@ void BackgroundRefresh::Run(std::stop_token stop) {
             folder = std::move(*m_folder);
             m_folder.reset();
         }
+        const auto start = std::chrono::steady_clock::now();
         Outcome outcome;
         const auto noteFailure = [&outcome](const char* what) noexcept {
             outcome.update.reset();
@@ -78,6 +79,7 @@ void BackgroundRefresh::Run(std::stop_token stop) {
         }
         if (stop.stop_requested())
             return;
+        outcome.workTime = std::chrono::steady_clock::now() - start;
         {
             const std::lock_guard lock(m_mutex);
             m_outcome = std::move(outcome);

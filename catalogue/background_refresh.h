@@ -5,6 +5,7 @@
 
 #include "catalogue/certificate_catalogue.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -30,6 +31,8 @@ public:
         // Why the refresh failed (the folder could not be listed, memory ran out); empty when it
         // did not.
         std::string failure;
+        // How long the worker thread took for it, from taking the folder to having the outcome.
+        std::chrono::nanoseconds workTime{0};
     };
 
     // `finished` is called on the worker thread, without any lock held, each time a refresh has
