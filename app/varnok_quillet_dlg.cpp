@@ -25,13 +25,19 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 #include <optional>
+#include <thread>
 
 CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_icon(QuilletIcon()) {
+      m_icon(QuilletIcon()), m_refresh(m_catalogue, [this] {
+          QMetaObject::invokeMethod(
+              this, [this] { AdoptFinishedRefresh(); }, Qt::QueuedConnection);
+      }) {
+    m_catalogue.SetReadThreads(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
     setObjectName(QStringLiteral("mainWindow"));
     setFont(MainDialogFont());
     const BuiltDialog built = BuildDialogTemplate(this, kMainWindowTemplate);
@@ -58,7 +64,10 @@ CVarnokQuilletDlg::CVarnokQuilletDlg(QWidget* parent)
     OnInitDialog();
 }
 
-CVarnokQuilletDlg::~CVarnokQuilletDlg() = default;
+CVarnokQuilletDlg::~CVarnokQuilletDlg() {
+    // A refresh in flight stops after the file it reads; its outcome is dropped unseen.
+    m_refresh.Stop();
+}
 
 void CVarnokQuilletDlg::OnInitDialog() {
     setWindowIcon(m_icon);
@@ -143,28 +152,36 @@ void CVarnokQuilletDlg::OnTimer(int id) {
 }
 
 void CVarnokQuilletDlg::RefreshCertificateList() {
-    // Everything new is built aside and put in place only when complete, so that a failure
-    // anywhere leaves the rows and the per-row state as they were; the next tick tries again.
+    AdoptFinishedRefresh();
+    if (m_refresh.InFlight())
+        return;
     try {
-        const std::filesystem::path folder = GetCertificateFolder();
-        std::error_code creationError;
-        EnsureCertificateFolder(folder, creationError);
-
-        ScanError scanError;
-        std::optional<CertificateCatalogue::Update> update = m_catalogue.Rescan(folder, scanError);
-        if (!update) {
-            if (scanError.code)
-                Trace(u"Refresh skipped: the certificate folder cannot be listed.\r\n");
-            return;
-        }
-        m_informationModel->Clear();
-        m_certificateModel->Reset([&]() noexcept { m_catalogue.Adopt(std::move(*update)); });
-        m_certificateList->scrollToTop();
+        m_refresh.Start(GetCertificateFolder());
     } catch (const std::exception& error) {
         Trace(u"Refresh failed: " + Utf8ToUtf16(error.what()) + u"\r\n");
-    } catch (...) {
-        Trace(u"Refresh failed.\r\n");
     }
+}
+
+void CVarnokQuilletDlg::AdoptFinishedRefresh() {
+    std::optional<BackgroundRefresh::Outcome> outcome = m_refresh.TakeOutcome();
+    if (!outcome)
+        return;
+    // The new rows were built aside, complete; they replace the old ones in one step, between
+    // two events of this thread, so no handler ever sees half of either.
+    m_lastRefreshWorkTime = outcome->workTime;
+    const bool rebuilt = outcome->update.has_value();
+    if (rebuilt) {
+        m_informationModel->Clear();
+        m_certificateModel->Reset(
+            [&]() noexcept { m_catalogue.Adopt(std::move(*outcome->update)); });
+        m_certificateList->scrollToTop();
+    } else if (!outcome->failure.empty()) {
+        try {
+            Trace(u"Refresh skipped: " + Utf8ToUtf16(outcome->failure) + u"\r\n");
+        } catch (const std::exception&) {
+        }
+    }
+    emit refreshFinished(rebuilt);
 }
 
 void CVarnokQuilletDlg::OnClickCertificateList(int item) {

@@ -1,6 +1,7 @@
 // The main window: the Certificates list, the Information list and the command buttons.
 #pragma once
 
+#include "catalogue/background_refresh.h"
 #include "catalogue/certificate_catalogue.h"
 #include "inspect/certificate_decoder.h"
 
@@ -9,6 +10,7 @@
 #include <QRect>
 #include <QSize>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -37,8 +39,14 @@ public:
     void OnSysCommand(unsigned id);
 
     void OnTimer(int id);
-    // Brings the lists and the per-row state up to date with the certificate folder.
+    // Brings the lists and the per-row state up to date with the certificate folder: adopts the
+    // outcome of a finished refresh, then starts the next one unless one is still in flight.
+    // The listing and reading run on the refresh's own thread; their outcome is adopted on this
+    // thread in one step, when it arrives (refreshFinished tells).
     void RefreshCertificateList();
+    bool RefreshInFlight() const { return m_refresh.InFlight(); }
+    // How long the work of the last adopted refresh took on the refresh's thread.
+    std::chrono::nanoseconds LastRefreshWorkTime() const { return m_lastRefreshWorkTime; }
 
     void OnClickCertificateList(int item);
     void OnClickInformationList(int item);
@@ -69,6 +77,11 @@ public:
         return m_catalogue.propertyLists();
     }
 
+signals:
+    // A refresh ended: `rebuilt` when its new rows are now shown, false when the folder was
+    // unchanged or could not be listed.
+    void refreshFinished(bool rebuilt);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -94,6 +107,8 @@ private:
     void ShowInformationListMenu(const QPoint& position);
     void PopUpMenu(QMenu* menu, const QPoint& globalPosition);
     void ApplyResizeRules();
+    // Puts the outcome of a finished refresh in place, if there is one.
+    void AdoptFinishedRefresh();
 
     struct PlacedControl {
         QWidget* widget;
@@ -105,6 +120,8 @@ private:
     CertificateCatalogue m_catalogue;
     // Reads m_catalogue, so it is declared after it and ends before it.
     std::unique_ptr<CertificateListModel> m_certificateModel;
+    BackgroundRefresh m_refresh;
+    std::chrono::nanoseconds m_lastRefreshWorkTime{0};
 
     QTableView* m_certificateList = nullptr;
     QTableView* m_informationList = nullptr;

@@ -4,6 +4,7 @@
 #include "bench_folder.h"
 
 #include "app/varnok_quillet_dlg.h"
+#include "window_refresh.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -44,9 +45,9 @@ int MeasurePeak(int argc, char** argv) {
     window.show();
     QCoreApplication::processEvents();
     const long before = StatusKilobytes("VmRSS");
-    window.RefreshCertificateList();
+    RefreshAndWait(window);
     QCoreApplication::processEvents();
-    window.RefreshCertificateList();
+    RefreshAndWait(window);
     QCoreApplication::processEvents();
     std::printf("%ld %ld %zu\n", before, StatusKilobytes("VmHWM"), window.filePaths().size());
     return 0;

@@ -2,10 +2,19 @@
 
 #include <time.h>
 
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace {
+
+// Below this many files per thread, another thread costs more than it saves.
+constexpr std::size_t kFilesPerReadThread = 16;
 
 std::int64_t RealTimeNs() {
     struct timespec now {};
@@ -19,9 +28,13 @@ CertificateCatalogue::CertificateCatalogue(FileReader reader, std::chrono::nanos
     : m_reader(reader), m_settleNs(settleTime.count()) {}
 
 std::optional<CertificateCatalogue::Update>
-CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& error) {
+CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& error,
+                             std::stop_token stop) {
     // Taken before the listing, so that any change after a stamp was read lies after it.
     const std::int64_t scanStartNs = RealTimeNs();
+    // The files read now have their dates converted with the offset in force now; rows whose
+    // dates were converted with another one are read again.
+    const std::optional<long> utcOffset = CurrentUtcOffset();
     FolderListing reading;
     reading.names.reserve(m_reading.names.size());
     reading.entries.reserve(m_reading.entries.size());
@@ -39,7 +52,7 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
     // Both listings are sorted by last-write time, then by name, so one walk through both finds
     // each file's current row; a file whose last-write time changed has no row to hand on anyway.
     const std::vector<FolderListing::Entry>& current = m_listing.entries;
-    const bool sameFolder = listing.folder == m_listing.folder;
+    const bool handOn = listing.folder == m_listing.folder && utcOffset && utcOffset == m_utcOffset;
     std::size_t next = 0;
 
     Update update;
@@ -49,10 +62,11 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
     update.validities.reserve(count);
     update.trusted.reserve(count);
     update.handedOnFrom.reserve(count);
+    std::vector<std::size_t> toRead;
     for (const FolderListing::Entry& entry : listing.entries) {
         const std::string_view name = listing.Name(entry);
         std::size_t from = kNotHandedOn;
-        if (sameFolder) {
+        if (handOn) {
             while (next < current.size() &&
                    ListedBefore(current[next].stamp.modifiedNs, m_listing.Name(current[next]),
                                 entry.stamp.modifiedNs, name))
@@ -65,13 +79,11 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
             }
         }
         if (from == kNotHandedOn) {
-            std::filesystem::path path = listing.PathOf(entry);
-            ListedFile file = m_reader(path);
-            update.propertyLists.push_back(std::move(file.properties));
-            update.validities.push_back(file.validity);
-            update.filePaths.push_back(std::move(path));
+            toRead.push_back(update.filePaths.size());
+            update.filePaths.push_back(listing.PathOf(entry));
+            update.propertyLists.emplace_back();
+            update.validities.emplace_back();
             update.trusted.push_back(scanStartNs - entry.stamp.changedNs >= m_settleNs);
-            ++update.filesRead;
         } else {
             // The path, the properties and the validity move over from the current row in Adopt.
             update.filePaths.emplace_back();
@@ -81,9 +93,57 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
         }
         update.handedOnFrom.push_back(from);
     }
+    if (!ReadFiles(update, toRead, stop))
+        return std::nullopt;
+    update.filesRead = toRead.size();
+    // Should the offset have changed while the files were read, some dates may have been
+    // converted with either: no row is handed on from this update then.
+    if (CurrentUtcOffset() == utcOffset)
+        update.utcOffset = utcOffset;
     update.listing = std::move(listing);
     update.reading = std::move(reading);
     return update;
+}
+
+bool CertificateCatalogue::ReadFiles(Update& update, const std::vector<std::size_t>& indices,
+                                     std::stop_token stop) const {
+    // Each thread takes the next file to read; every file goes to its own element.
+    std::atomic<std::size_t> next{0};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    const auto read = [&]() noexcept {
+        try {
+            for (std::size_t k = next++; k < indices.size(); k = next++) {
+                if (stop.stop_requested())
+                    return;
+                const std::size_t i = indices[k];
+                ListedFile file = m_reader(update.filePaths[i]);
+                update.propertyLists[i] = std::move(file.properties);
+                update.validities[i] = file.validity;
+            }
+        } catch (...) {
+            const std::lock_guard lock(failureMutex);
+            if (!failure)
+                failure = std::current_exception();
+            next = indices.size();
+        }
+    };
+    const std::size_t helperCount =
+        std::min<std::size_t>(m_readThreads - 1, indices.size() / kFilesPerReadThread);
+    std::vector<std::jthread> helpers;
+    helpers.reserve(helperCount);
+    try {
+        for (std::size_t i = 0; i < helperCount; ++i)
+            helpers.emplace_back(read);
+    } catch (const std::system_error&) {
+        // No more threads to be had: the ones there are do the work.
+    }
+    read();
+    for (std::jthread& helper : helpers)
+        helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    return !stop.stop_requested();
 }
 
 void CertificateCatalogue::Adopt(Update&& update) noexcept {
@@ -100,4 +160,5 @@ void CertificateCatalogue::Adopt(Update&& update) noexcept {
     m_trusted.swap(update.trusted);
     std::swap(m_listing, update.listing);
     std::swap(m_reading, update.reading);
+    m_utcOffset = update.utcOffset;
 }

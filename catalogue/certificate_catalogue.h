@@ -11,14 +11,21 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 // Row i is the file filePaths()[i] with the properties propertyLists()[i] and the validity
 // validities()[i] (for a certificate that decodes), in the order of the
 // folder scan. A row's properties are read when the file first appears in a rebuilt list; a later
 // rebuild hands them on only while the file's device, inode, size, last-write and status-change
-// times are all as they were when it was read, so the rows always show what reading every file
-// again would show.
+// times are all as they were when it was read, and the offset of local time from UTC in force is
+// the one the dates were converted with, so the rows always show what reading every file again
+// would show.
+//
+// Rescan may run on another thread than the rest: it reads the rows' scan record (listings,
+// stamps, offset) and writes only the record of the reading order, never the rows themselves,
+// so the rows may be read meanwhile. Rescan and Adopt must not overlap, and an update is adopted
+// before the next Rescan starts.
 class CertificateCatalogue {
 public:
     // Reads the property list and validity of one listed file.
@@ -43,17 +50,23 @@ public:
         std::vector<std::size_t> handedOnFrom; // index of the current row, or kNotHandedOn
         FolderListing listing;                 // the listing the rows were made from
         FolderListing reading;                 // the same files in reading order
+        std::optional<long> utcOffset;         // in force throughout the reads, if it was one
         std::size_t filesRead = 0;
     };
     static constexpr std::size_t kNotHandedOn = static_cast<std::size_t>(-1);
 
     // Lists `folder`. When the list of paths differs from the current one, returns the new state
     // with every row's properties: handed on from an unchanged file, read otherwise. Returns
-    // nothing when there is no difference, and when the folder cannot be listed (`error.code`
-    // is set then). May throw std::bad_alloc. The rows are untouched either way; only the
-    // record of the folder's reading order, which lets an unchanged folder skip the sort, may be
-    // brought up to date.
-    std::optional<Update> Rescan(const std::filesystem::path& folder, ScanError& error);
+    // nothing when there is no difference, when the folder cannot be listed (`error.code` is set
+    // then), and when `stop` is requested before every file is read. May throw std::bad_alloc.
+    // The rows are untouched either way; only the record of the folder's reading order, which
+    // lets an unchanged folder skip the sort, may be brought up to date.
+    std::optional<Update> Rescan(const std::filesystem::path& folder, ScanError& error,
+                                 std::stop_token stop = {});
+
+    // How many threads read the files of one rescan (the calling one included) when there are
+    // many to read; 1 by default.
+    void SetReadThreads(unsigned threads) { m_readThreads = threads == 0 ? 1 : threads; }
 
     // Puts `update`, made by Rescan of this catalogue with no Adopt in between, in place.
     void Adopt(Update&& update) noexcept;
@@ -66,12 +79,18 @@ public:
     }
 
 private:
+    // Reads update.propertyLists[i] for every i of `indices`; false when stopped first.
+    bool ReadFiles(Update& update, const std::vector<std::size_t>& indices,
+                   std::stop_token stop) const;
+
     FileReader m_reader;
     std::int64_t m_settleNs;
+    unsigned m_readThreads = 1;
     std::vector<std::filesystem::path> m_filePaths;
     std::vector<CertPropertyList> m_propertyLists;
     std::vector<std::optional<CertificateValidity>> m_validities;
     std::vector<bool> m_trusted;
     FolderListing m_listing; // the listing the current rows were made from, with their stamps
     FolderListing m_reading; // the last reading whose sorted order is m_listing's
+    std::optional<long> m_utcOffset; // in force when every current row was read, if known
 };

@@ -1,6 +1,5 @@
 #include "catalogue/folder_scan.h"
 
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -67,6 +67,15 @@ void AppendError(CertPropertyList& list, std::u16string_view message) {
     Append(list, kErrorName, std::u16string(message));
 }
 
+// True while `list` (which starts with "Signature Algorithm") has room for one more name entry;
+// otherwise ends it with an Error entry.
+bool RoomForName(CertPropertyList& list) {
+    if (list.size() <= kMaxListedNames)
+        return true;
+    AppendError(list, u"The certificate has too many names to list.");
+    return false;
+}
+
 // A one-entry failure list. Used where nothing else has been gathered; if even that entry cannot
 // be allocated there is nothing left to report.
 CertPropertyList ErrorList(std::u16string_view message) noexcept {
@@ -273,6 +282,8 @@ bool AppendAlternativeNames(const STACK_OF(X509_EXTENSION) * extensions, CertPro
         if (entry == nullptr)
             continue;
         if (entry->type == GEN_URI) {
+            if (!RoomForName(list))
+                return false;
             std::u16string text(CutAtNul(Utf8ToUtf16(Bytes(entry->d.uniformResourceIdentifier))));
             if (TraceEnabled())
                 Trace(text);
@@ -281,6 +292,8 @@ bool AppendAlternativeNames(const STACK_OF(X509_EXTENSION) * extensions, CertPro
             const std::string_view address = Bytes(entry->d.iPAddress);
             if (address.size() != 4)
                 continue;
+            if (!RoomForName(list))
+                return false;
             char buffer[16];
             std::snprintf(
                 buffer, sizeof buffer, "%d.%d.%d.%d", static_cast<unsigned char>(address[0]),
@@ -313,6 +326,8 @@ bool AppendIssuerAttributes(const X509_NAME* issuer, CertPropertyList& list) {
         }
         if (const std::size_t row = FindIdentifier(object, kNameAttributes);
             row < std::size(kNameAttributes)) {
+            if (!RoomForName(list))
+                return false;
             const ASN1_STRING* value = X509_NAME_ENTRY_get_data(entry);
             std::u16string text = value != nullptr ? AttributeValueText(value) : std::u16string();
             if (TraceEnabled())
@@ -369,16 +384,6 @@ CivilTime CivilFromSeconds(std::int64_t seconds) {
 
 // Times before this (seconds since 1970-01-01 UTC) do not fit the tool's tick scale.
 constexpr std::int64_t kEarliestSeconds = DaysFromCivil(1601, 1, 1) * 86400;
-
-// The offset of local time from UTC as it stands now, daylight saving included.
-std::optional<long> CurrentUtcOffset() {
-    ::tzset();
-    const std::time_t now = std::time(nullptr);
-    struct tm local {};
-    if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &local) == nullptr)
-        return std::nullopt;
-    return local.tm_gmtoff;
-}
 
 // A certificate time as local date-time text, or nothing when it cannot be converted.
 std::optional<std::u16string> LocalTimeText(const ASN1_TIME* time, std::optional<long> utcOffset) {
@@ -484,6 +489,15 @@ std::optional<CertPropertyList> DecodeLightly(std::string_view der) {
 }
 
 } // namespace
+
+std::optional<long> CurrentUtcOffset() {
+    ::tzset();
+    const std::time_t now = std::time(nullptr);
+    struct tm local {};
+    if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &local) == nullptr)
+        return std::nullopt;
+    return local.tm_gmtoff;
+}
 
 CertPropertyList ReadCertificateProperties(const std::filesystem::path& path) {
     std::string bytes;

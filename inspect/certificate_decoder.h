@@ -19,6 +19,12 @@ using CertPropertyList = std::vector<CertProperty>;
 // Files larger than this are not read: no certificate comes near it.
 inline constexpr std::size_t kMaxCertificateFileSize = 4 * 1024 * 1024;
 
+// A list holds at most this many alternative-name and issuer-attribute entries together. A
+// certificate with more (real ones have a handful) lists the first ones and then an "Error"
+// entry that ends its list, so that no file makes a list of more than a few hundred KiB plus
+// its own text: a 1 MiB issuer of 85,000 short attributes would otherwise take over 10 MiB.
+inline constexpr std::size_t kMaxListedNames = 2048;
+
 // The fields of the certificate in the file at `path`, in a fixed order: "Signature Algorithm",
 // the URL and IPv4 alternative names, the issuer's name attributes, "Key Size", "Valid Date
 // From", "Valid Date To". A failure ends the list early, usually with an entry named "Error".
@@ -35,6 +41,11 @@ CertPropertyList DecodeCertificateProperties(std::string_view der);
 // The same fields through OpenSSL's complete certificate parser (d2i_X509), which also decodes the
 // public key. DecodeCertificateProperties gives exactly this list for any input.
 CertPropertyList DecodeCertificatePropertiesFully(std::string_view der);
+
+// The offset of local time from UTC in force now, in seconds (daylight saving included), with
+// which the validity times are converted; nothing when it cannot be read. The decoded texts
+// depend on the time zone only through this value.
+std::optional<long> CurrentUtcOffset();
 
 // The list through the light decoder alone (OpenSSL's certificate layout, with the key sized from
 // its bytes), for the certificates whose list it can give exactly as

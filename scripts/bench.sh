@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and runs them: refresh ticks of the main window (idle, after one added
-# file, cold), the decoder per certificate, the list view update and the peak memory, each with
-# its reference measured in the same run (columns x_<reference> hold the ratios).
+# file, cold), the decoder per certificate, the list view update, the peak memory and the
+# longest stall of the window's event loop, each with its reference measured in the same run
+# (columns x_<reference> hold the ratios).
 #
 #   scripts/bench.sh [REPETITIONS] [extra Google Benchmark flags...]
 #
@@ -25,10 +26,10 @@ install_missing "${QUILLET_BUILD_PACKAGES[@]}" "${QUILLET_RUN_PACKAGES[@]}" ca-c
 cmake -S "$ROOT" -B "$BUILD" -DQUILLET_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUILLET_BUILD_BENCH=ON
 cmake --build "$BUILD" --parallel "$JOBS" \
-    --target quillet_bench_decoder quillet_bench_window quillet_bench_memory
+    --target quillet_bench_decoder quillet_bench_window quillet_bench_memory quillet_bench_stall
 
 mkdir -p "$BUILD/results"
-for bench in decoder window memory; do
+for bench in decoder window memory stall; do
     echo "== quillet_bench_$bench"
     QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$BUILD/bench/quillet_bench_$bench" \
         --benchmark_repetitions="$REPETITIONS" \

@@ -2,12 +2,16 @@
 #include "catalogue/certificate_rows.h"
 #include "support/cert_builder.h"
 #include "support/temp_folder.h"
+#include "support/time_zone_override.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
+#include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,12 +20,28 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The files a catalogue read, in order; reads through the real decoder.
+// The files a catalogue read, in order; reads through the real decoder. Several threads may read
+// at once.
+std::mutex g_filesReadMutex;
 std::vector<std::string> g_filesRead;
 
 ListedFile RecordingReader(const fs::path& path) {
-    g_filesRead.push_back(path.filename().native());
+    {
+        const std::lock_guard lock(g_filesReadMutex);
+        g_filesRead.push_back(path.filename().native());
+    }
     return ReadListedFile(path);
+}
+
+// Asks the rescan that reads through it to stop at its fifth file.
+std::stop_source g_stopAtFifth;
+
+ListedFile StoppingReader(const fs::path& path) {
+    const std::lock_guard lock(g_filesReadMutex);
+    g_filesRead.push_back(path.filename().native());
+    if (g_filesRead.size() == 5)
+        g_stopAtFifth.request_stop();
+    return {{{u"File Type", u"Key File"}}, std::nullopt};
 }
 
 std::string CertificateNamed(const std::string& commonName) {
@@ -165,6 +185,71 @@ TEST_F(CertificateCatalogueTest, AFolderThatCannotBeListedKeepsTheRows) {
     EXPECT_TRUE(error.code);
     EXPECT_EQ(catalogue.size(), 1u);
     EXPECT_EQ(catalogue.propertyLists(), before);
+}
+
+TEST_F(CertificateCatalogueTest, AChangeOfTheUtcOffsetMakesTheNextRebuildReadEveryFile) {
+    CertificateCatalogue catalogue(RecordingReader, std::chrono::nanoseconds(0));
+    std::optional<TimeZoneOverride> zone;
+    zone.emplace("UTC0");
+    Add("a.crt", CertificateNamed("alpha"), 1000);
+    Add("b.key", "key", 2000);
+    EXPECT_EQ(Tick(catalogue), (Names{"a.crt", "b.key"}));
+    EXPECT_EQ(catalogue.propertyLists()[0].back(),
+              (CertProperty{u"Valid Date To", u"2034-01-01 00:00:00"}));
+
+    // The offset changes while nothing in the folder does: the rows stay until a rebuild.
+    zone.emplace("JST-9");
+    EXPECT_EQ(Tick(catalogue), (Names{"(no update)"}));
+    Add("c.key", "key", 3000);
+    EXPECT_EQ(Tick(catalogue), (Names{"a.crt", "b.key", "c.key"}));
+    ExpectRowsAsReadNow(catalogue);
+    EXPECT_EQ(catalogue.propertyLists()[0].back(),
+              (CertProperty{u"Valid Date To", u"2034-01-01 09:00:00"}));
+
+    // Under the same offset again, rows are handed on as usual.
+    Add("d.key", "key", 4000);
+    EXPECT_EQ(Tick(catalogue), (Names{"d.key"}));
+    ExpectRowsAsReadNow(catalogue);
+}
+
+TEST_F(CertificateCatalogueTest, SeveralReadThreadsGiveTheSameRows) {
+    for (int i = 0; i < 70; ++i)
+        Add("f" + std::to_string(i) + (i % 3 == 0 ? ".key" : ".crt"),
+            CertificateNamed("f" + std::to_string(i)), 1000 + i % 7);
+    CertificateCatalogue catalogue(RecordingReader, std::chrono::nanoseconds(0));
+    catalogue.SetReadThreads(4);
+    Names read = Tick(catalogue);
+    EXPECT_EQ(read.size(), 70u);
+    std::sort(read.begin(), read.end());
+    EXPECT_EQ(std::unique(read.begin(), read.end()), read.end()) << "a file was read twice";
+    ExpectRowsAsReadNow(catalogue);
+}
+
+TEST_F(CertificateCatalogueTest, AStoppedRescanGivesNothingAndLeavesTheRows) {
+    Add("a.key", "key", 1000);
+    CertificateCatalogue catalogue(StoppingReader, std::chrono::nanoseconds(0));
+    ScanError error;
+    g_stopAtFifth = {};
+    auto first = catalogue.Rescan(m_temp.path(), error, g_stopAtFifth.get_token());
+    ASSERT_TRUE(first);
+    catalogue.Adopt(std::move(*first));
+
+    for (int i = 0; i < 20; ++i)
+        Add("k" + std::to_string(i) + ".key", "key", 2000 + i);
+    g_filesRead.clear();
+    g_stopAtFifth = {};
+    EXPECT_FALSE(catalogue.Rescan(m_temp.path(), error, g_stopAtFifth.get_token()));
+    EXPECT_FALSE(error.code);
+    EXPECT_EQ(g_filesRead.size(), 5u);
+    EXPECT_EQ(catalogue.size(), 1u);
+
+    // The next rescan starts over and makes the whole new state.
+    g_stopAtFifth = {};
+    g_filesRead.clear();
+    auto next = catalogue.Rescan(m_temp.path(), error, {});
+    ASSERT_TRUE(next);
+    catalogue.Adopt(std::move(*next));
+    EXPECT_EQ(catalogue.size(), 21u);
 }
 
 } // namespace

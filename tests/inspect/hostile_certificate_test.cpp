@@ -1,5 +1,5 @@
 // Certificates at the edges of what the decoder meets: a very large key, a very large issuer
-// name and a validity that ends before it starts.
+// name, more names than a list keeps and a validity that ends before it starts.
 #include "inspect/certificate_decoder.h"
 #include "support/cert_builder.h"
 #include "support/der_bytes.h"
@@ -62,6 +62,44 @@ TEST(HostileCertificateTest, A64KiBIssuerNameGivesEveryAttributeInOrder) {
     }
     EXPECT_EQ(units, 1024);
     EXPECT_EQ(list.back().name, u"Valid Date To");
+}
+
+// A certificate with one IPv4 alternative name and `units` issuer attributes, one letter each.
+std::string WithNames(int units) {
+    NameList issuer;
+    for (int i = 0; i < units; ++i)
+        issuer.push_back({"2.5.4.11", V_ASN1_UTF8STRING, "u", false});
+    return WithAltName().Issuer(issuer).BuildDer();
+}
+
+TEST(HostileCertificateTest, AListKeepsAtMostTheCappedNumberOfNames) {
+    const int cap = static_cast<int>(kMaxListedNames);
+    const struct {
+        int units;
+        std::size_t entries;
+        std::u16string_view last;
+    } cases[] = {
+        // Every name fits: Signature Algorithm, the IP, the units, Key Size and both dates.
+        {cap - 1, kMaxListedNames + 4, u"Valid Date To"},
+        // One name too many: the first `cap` names, then the Error entry ends the list.
+        {cap, kMaxListedNames + 2, u"Error"},
+        // The hostile folder's kind: tens of thousands of one-letter attributes.
+        {40000, kMaxListedNames + 2, u"Error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.units);
+        const std::string der = WithNames(c.units);
+        const CertPropertyList list = DecodeCertificateProperties(der);
+        ASSERT_EQ(list.size(), c.entries);
+        EXPECT_EQ(list.back().name, c.last);
+        EXPECT_EQ(list[1].name, u"Alternative Name(IP Address)");
+        EXPECT_EQ(list[2], (CertProperty{u"Organizational Unit", u"u"}));
+        if (c.last == u"Error") {
+            EXPECT_EQ(list.back().value, u"The certificate has too many names to list.");
+        }
+        // Both decoders keep to the same cap.
+        EXPECT_EQ(DecodeCertificatePropertiesFully(der), list);
+    }
 }
 
 TEST(HostileCertificateTest, AnEndBeforeTheStartIsShownAsItStands) {

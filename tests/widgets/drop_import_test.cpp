@@ -4,6 +4,7 @@
 #include "fake_message_box.h"
 #include "platform/file_uri.h"
 #include "platform/text_codec.h"
+#include "refresh_wait.h"
 #include "res/dialog_templates.h"
 #include "support/cert_builder.h"
 #include "support/temp_folder.h"
@@ -184,7 +185,7 @@ void DropImportTest::bringsInABundleAndAKeyAndRefusesText() {
     QCOMPARE(status.st_mode & 07777, 0600u);
 
     QCOMPARE(Certificates()->model()->rowCount(), 0);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(Certificates()->model()->rowCount(), 4);
     for (std::size_t i = 0; i < m_dlg->filePaths().size(); ++i) {
         if (m_dlg->filePaths()[i].extension() == ".crt")

@@ -6,6 +6,7 @@
 #include "fake_message_box.h"
 #include "generate/cert_gen_form.h"
 #include "platform/file_uri.h"
+#include "refresh_wait.h"
 #include "res/dialog_templates.h"
 #include "support/cert_builder.h"
 #include "support/temp_folder.h"
@@ -124,7 +125,7 @@ void FileActionsTest::cleanup() {
 }
 
 void FileActionsTest::SelectRowNamed(const std::string& name) {
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     auto* view = m_dlg->findChild<QTableView*>(ControlObjectName(IDC_CERTIFICATE_LIST));
     for (std::size_t i = 0; i < m_dlg->filePaths().size(); ++i) {
         if (m_dlg->filePaths()[i].filename() == name) {
@@ -155,7 +156,7 @@ void FileActionsTest::deleteAnsweredOkRemovesOnlyThatFile() {
     QVERIFY(fs::exists(Folder() / "web.csr"));
     // The lists wait for the next tick.
     QCOMPARE(m_dlg->filePaths().size(), static_cast<std::size_t>(rows));
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(m_dlg->filePaths().size(), static_cast<std::size_t>(rows - 1));
 }
 
@@ -182,7 +183,7 @@ void FileActionsTest::deleteOfAVanishedFileShowsNothing() {
 
 void FileActionsTest::withoutASelectionNothingHappens() {
     WriteFileBytes(Folder() / "web.key", "key");
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(m_dlg->SelectedCertificateRow(), -1);
     Click(IDC_DELETE);
     Click(IDC_SHOW_CERTIFICATE_FILE);
@@ -314,7 +315,7 @@ void FileActionsTest::rowMenuRunsEachCommandOnThatRow() {
     SetModifiedTime(certificate, 2000);
     WriteFileBytes(Folder() / "web.key", "key");
     SetModifiedTime(Folder() / "web.key", 1000);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(m_dlg->filePaths().size(), std::size_t{2});
     QCOMPARE(m_dlg->SelectedCertificateRow(), -1);
 
@@ -372,7 +373,7 @@ void FileActionsTest::rowMenuRunsEachCommandOnThatRow() {
     menu = OpenCertificateMenu(m_dlg.get(), 0);
     WriteFileBytes(Folder() / "later.csr", "csr");
     SetModifiedTime(Folder() / "later.csr", 3000);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     EntryNamed(menu, "Delete")->trigger();
     // The command is queued behind the menu; running the posted events runs it.
     QCoreApplication::processEvents();
@@ -383,7 +384,7 @@ void FileActionsTest::rowMenuRunsEachCommandOnThatRow() {
 
 void FileActionsTest::menuBesideTheRowsIsTheWindowsMenu() {
     WriteFileBytes(Folder() / "web.key", "key");
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QMenu* menu = OpenCertificateMenu(m_dlg.get(), -1);
     QVERIFY(menu != nullptr);
     QCOMPARE(EntriesOf(menu),

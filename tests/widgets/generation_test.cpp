@@ -5,6 +5,7 @@
 #include "generate/cert_gen_form.h"
 #include "generate/citation_params.h"
 #include "generate/date_time_text.h"
+#include "refresh_wait.h"
 #include "res/dialog_templates.h"
 #include "support/temp_folder.h"
 #include "ui/dialog_builder.h"
@@ -68,7 +69,7 @@ void GenerationTest::newThenGenerateCitation() {
     CVarnokQuilletDlg dlg;
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    dlg.RefreshCertificateList();
+    QVERIFY(RefreshAndWait(dlg));
     QCOMPARE(dlg.filePaths().size(), 1u);
 
     // NEW: type into the form, OK, the script runs and the form closes.

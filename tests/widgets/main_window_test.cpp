@@ -5,6 +5,7 @@
 #include "catalogue/display_text.h"
 #include "generate/cert_gen_form.h"
 #include "platform/text_codec.h"
+#include "refresh_wait.h"
 #include "res/dialog_templates.h"
 #include "res/dialog_units.h"
 #include "support/cert_builder.h"
@@ -205,6 +206,8 @@ void MainWindowTest::rowsAppearOldestFirstAfterATick() {
     WriteFile(Folder() / "web.key", 1000);
     WriteFile(Folder() / "web.csr", 2000);
     m_dlg->OnTimer(CVarnokQuilletDlg::kRefreshTimerId);
+    QVERIFY(m_dlg->RefreshInFlight());
+    QVERIFY(WaitForRefreshToEnd(*m_dlg));
 
     QCOMPARE(Certificates()->model()->rowCount(), 3);
     QCOMPARE(Cell(Certificates(), 0, 0), QStringLiteral("web.key"));
@@ -231,13 +234,14 @@ void MainWindowTest::rowsAppearOldestFirstAfterATick() {
     // Another timer id does nothing.
     WriteFile(Folder() / "later.key", 4000);
     m_dlg->OnTimer(7);
+    QVERIFY(!m_dlg->RefreshInFlight());
     QCOMPARE(Certificates()->model()->rowCount(), 3);
 }
 
 void MainWindowTest::clickShowsTheRowsFields() {
     WriteFile(Folder() / "a.key", 1000);
     WriteCertificate(Folder() / "a.crt", 2000);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
 
     ClickRow(1);
     const CertPropertyList& fields = m_dlg->propertyLists()[1];
@@ -265,13 +269,13 @@ void MainWindowTest::clickShowsTheRowsFields() {
 
 void MainWindowTest::rebuildClearsSelectionAndInformation() {
     WriteCertificate(Folder() / "a.crt", 1000);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     ClickRow(0);
     QCOMPARE(m_dlg->SelectedCertificateRow(), 0);
     QVERIFY(Information()->model()->rowCount() > 0);
 
     WriteFile(Folder() / "b.key", 2000);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(Certificates()->model()->rowCount(), 2);
     QCOMPARE(m_dlg->SelectedCertificateRow(), -1);
     QCOMPARE(Information()->model()->rowCount(), 0);
@@ -280,14 +284,14 @@ void MainWindowTest::rebuildClearsSelectionAndInformation() {
 
 void MainWindowTest::unchangedFolderKeepsSelectionAndInformation() {
     WriteCertificate(Folder() / "a.crt", 1000);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     ClickRow(0);
     const int information = Information()->model()->rowCount();
 
     // Rewriting a certificate without changing the list or its order keeps the old fields.
     WriteFileBytes(Folder() / "a.crt", "no longer a certificate");
     SetModifiedTime(Folder() / "a.crt", 1500);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(m_dlg->SelectedCertificateRow(), 0);
     QCOMPARE(Information()->model()->rowCount(), information);
     QVERIFY(m_dlg->propertyLists()[0].size() > 1);
@@ -385,7 +389,7 @@ void MainWindowTest::menuEndsWithTheAboutEntry() {
 
 void MainWindowTest::hostileFolderNeverBreaksTheState() {
     WriteFile(Folder() / "a.key", 1000);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(Certificates()->model()->rowCount(), 1);
 
     // Entries that are not regular files, and a name that is not UTF-8.
@@ -394,7 +398,7 @@ void MainWindowTest::hostileFolderNeverBreaksTheState() {
     fs::create_symlink(Folder() / "nowhere", Folder() / "dangling.crt");
     fs::create_symlink(Folder() / "loop.csr", Folder() / "loop.csr");
     WriteFile(Folder() / "caf\xE9.csr", 2000);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(Certificates()->model()->rowCount(), 2);
     QCOMPARE(Cell(Certificates(), 1, 0), QString::fromUtf16(u"caf\uFFFD.csr"));
     QCOMPARE(m_dlg->filePaths()[1].filename().native(), std::string("caf\xE9.csr"));
@@ -405,7 +409,7 @@ void MainWindowTest::hostileFolderNeverBreaksTheState() {
     const fs::path aside = folder.native() + ".aside";
     fs::rename(folder, aside);
     WriteFileBytes(folder, "a file in the folder's place");
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(Certificates()->model()->rowCount(), 2);
     ExpectStateMatchesRows();
 
@@ -413,13 +417,13 @@ void MainWindowTest::hostileFolderNeverBreaksTheState() {
     fs::remove(folder);
     fs::rename(aside, folder);
     fs::remove(folder / "a.key");
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(Certificates()->model()->rowCount(), 1);
     ExpectStateMatchesRows();
 
     // The folder gone altogether is created again.
     fs::remove_all(folder);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QVERIFY(fs::is_directory(folder));
     QCOMPARE(Certificates()->model()->rowCount(), 0);
     ExpectStateMatchesRows();
@@ -438,7 +442,7 @@ void MainWindowTest::hiddenCharactersAreShownAsEscapes() {
             .BuildDer();
     const fs::path file = Folder() / ("secret" + rlo + "yek.crt");
     WriteFileBytes(file, der);
-    m_dlg->RefreshCertificateList();
+    QVERIFY(RefreshAndWait(*m_dlg));
     QCOMPARE(Certificates()->model()->rowCount(), 1);
     QCOMPARE(Cell(Certificates(), 0, 0), QStringLiteral("secret<U+202E>yek.crt"));
     QCOMPARE(Cell(Certificates(), 0, 1), QStringLiteral("pay<U+202E>lpt.exe<U+200B>.example"));
