@@ -45,11 +45,11 @@ private:
 std::atomic<int> g_readsBegun{0};
 std::atomic<bool> g_readsMayEnd{false};
 
-CertPropertyList HeldReader(const fs::path& path) {
+ListedFile HeldReader(const fs::path& path) {
     ++g_readsBegun;
     while (!g_readsMayEnd.load())
         std::this_thread::yield();
-    return PropertiesOfListedFile(path);
+    return ReadListedFile(path);
 }
 
 class BackgroundRefreshTest : public testing::Test {
