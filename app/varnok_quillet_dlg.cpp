@@ -84,8 +84,9 @@ void CVarnokQuilletDlg::SetUpLists() {
     m_certificateList->setModel(m_certificateModel.get());
     m_certificateList->setSelectionMode(QAbstractItemView::SingleSelection);
     const int certificateWidths[] = {110, 110, 140, 140};
-    for (int column = 0; column < 4; ++column)
-        m_certificateList->horizontalHeader()->resizeSection(column, certificateWidths[column]);
+    int column = 0;
+    for (const int width : certificateWidths)
+        m_certificateList->horizontalHeader()->resizeSection(column++, width);
     connect(m_certificateList, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         OnClickCertificateList(index.isValid() ? index.row() : -1);
     });

@@ -3,13 +3,14 @@
 #include "generate/wide_integer.h"
 #include "platform/text_codec.h"
 
+#include <array>
+#include <limits>
 #include <system_error>
 
 namespace {
 
 constexpr std::u16string_view kInvalidCharacters = u"/\\:*?\"<>|";
 
-constexpr std::size_t kFileNameLimit = 64;
 constexpr std::int32_t kMinValidDays = 1;
 constexpr std::int32_t kMaxValidDays = 7300;
 constexpr std::size_t kSerialNumberLength = 8;
@@ -28,14 +29,92 @@ std::u16string UpperCaseAscii(std::u16string_view text) {
     return out;
 }
 
-// A subject field with a length limit and the invalid-character test.
-void CheckSubjectField(std::u16string& errors, std::u16string_view text, std::size_t limit,
-                       std::u16string_view tooLong, std::u16string_view invalid) {
-    if (text.size() > limit)
-        errors += tooLong;
-    if (ContainsInvalidCharacters(text))
-        errors += invalid;
+using Form = GenerationFormInput;
+using P = CertGenParams;
+
+// The fields' own tests, each true when the field fails; given the cut text and the whole form.
+bool DaysOutOfRange(std::u16string_view text, const Form&) {
+    const std::int32_t days = WideTextToInt32(text);
+    return days < kMinValidDays || days > kMaxValidDays;
 }
+
+bool NotACountryCode(std::u16string_view text, const Form&) {
+    return !text.empty() && !IsTwoUppercaseLetters(text);
+}
+
+bool AddressIsZero(std::u16string_view, const Form& form) {
+    return form.ipAddressValue == 0;
+}
+
+constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
+
+// One text field of the form: the control text it is read from, the member it is stored in, and
+// its checks, made in the order of the members below. A check without a message is not made.
+struct FieldRow {
+    std::u16string Form::*text;
+    std::u16string P::*stored;
+    std::u16string_view required = {}; // the text is empty
+    std::size_t limit = kNoLimit;      // most UTF-16 units that pass
+    std::u16string_view tooLong = {};
+    std::u16string_view invalid = {}; // the text holds an invalid character
+    bool (*rejects)(std::u16string_view text, const Form& form) = nullptr;
+    std::u16string_view rejected = {}; // `rejects` is true
+};
+
+// The text fields in the order of the form's checks.
+constexpr std::array<FieldRow, 10> kFields{{
+    {.text = &Form::fileName,
+     .stored = &P::fileName,
+     .required = u"The File Name is required.\r\n",
+     .limit = 64,
+     .tooLong = u"The File Name is limited to 64 characters.\r\n",
+     .invalid = u"The File Name contains invalid characters.\r\n"},
+    {.text = &Form::validDays,
+     .stored = &P::validDays,
+     .required = u"The Valid Days is required.\r\n",
+     .rejects = DaysOutOfRange,
+     .rejected = u"The Valid Days limited between 1 and 7300.\r\n"},
+    {.text = &Form::countryName,
+     .stored = &P::countryName,
+     .rejects = NotACountryCode,
+     .rejected = u"The Country Name must be written in two uppercase letters.\r\n"},
+    {.text = &Form::stateOrProvince,
+     .stored = &P::stateOrProvince,
+     .limit = 128,
+     .tooLong = u"The State or Province must be 128 characters or less.\r\n",
+     .invalid = u"The State or Province contains invalid character(s).\r\n"},
+    {.text = &Form::locality,
+     .stored = &P::locality,
+     .limit = 128,
+     .tooLong = u"The Locality must be 128 characters or less.\r\n",
+     .invalid = u"The Locality contains invalid character(s).\r\n"},
+    {.text = &Form::organizationName,
+     .stored = &P::organizationName,
+     .limit = 64,
+     .tooLong = u"The Organization Name must be 64 characters or less.\r\n",
+     .invalid = u"The Organization Name contains invalid character(s).\r\n"},
+    {.text = &Form::organizationalUnit,
+     .stored = &P::organizationalUnit,
+     .limit = 64,
+     .tooLong = u"The Organization Unit must be 64 characters or less.\r\n",
+     .invalid = u"The Organization Unit  contains invalid character(s).\r\n"},
+    {.text = &Form::commonName,
+     .stored = &P::commonName,
+     .required = u"The Common Name is required.\r\n",
+     .limit = 64,
+     .tooLong = u"The Common Name must be 64 characters or less.\r\n",
+     .invalid = u"The Common Name contains invalid character(s).\r\n"},
+    {.text = &Form::emailAddress,
+     .stored = &P::emailAddress,
+     .limit = 128,
+     .tooLong = u"The E-mail Address must be 128 characters or less.\r\n",
+     .invalid = u"The E-mail Address contains invalid character(s).\r\n"},
+    // Checked by the control's value, stored as its dotted text.
+    {.text = &Form::ipAddressText,
+     .stored = &P::ipAddress,
+     .rejects = AddressIsZero,
+     .rejected = u"The IP Address is invalid.\r\n"},
+}};
 
 } // namespace
 
@@ -50,69 +129,24 @@ GenerationFormCheck CheckGenerationForm(const GenerationFormInput& input,
     std::u16string& errors = check.errors;
     CertGenParams& params = check.params;
 
-    const std::u16string_view fileName = CutAtNul(input.fileName);
-    if (fileName.empty())
-        errors += u"The File Name is required.\r\n";
-    if (fileName.size() > kFileNameLimit)
-        errors += u"The File Name is limited to 64 characters.\r\n";
-    if (ContainsInvalidCharacters(fileName))
-        errors += u"The File Name contains invalid characters.\r\n";
-    params.fileName = fileName;
-
-    const std::u16string_view validDays = CutAtNul(input.validDays);
-    if (validDays.empty())
-        errors += u"The Valid Days is required.\r\n";
-    const std::int32_t days = WideTextToInt32(validDays);
-    if (days < kMinValidDays || days > kMaxValidDays)
-        errors += u"The Valid Days limited between 1 and 7300.\r\n";
-    params.validDays = validDays;
-
+    // The Key Size and Key Algorithm lists have no checks.
     params.keySize = input.keySizeItemData;
     params.keyAlgorithm = input.keyAlgorithmIndex;
 
-    const std::u16string_view country = CutAtNul(input.countryName);
-    if (!country.empty() && !IsTwoUppercaseLetters(country))
-        errors += u"The Country Name must be written in two uppercase letters.\r\n";
-    params.countryName = country;
+    for (const FieldRow& row : kFields) {
+        const std::u16string_view text = CutAtNul(input.*row.text);
+        if (!row.required.empty() && text.empty())
+            errors += row.required;
+        if (text.size() > row.limit)
+            errors += row.tooLong;
+        if (!row.invalid.empty() && ContainsInvalidCharacters(text))
+            errors += row.invalid;
+        if (row.rejects != nullptr && row.rejects(text, input))
+            errors += row.rejected;
+        params.*row.stored = text;
+    }
 
-    const std::u16string_view state = CutAtNul(input.stateOrProvince);
-    CheckSubjectField(errors, state, 128,
-                      u"The State or Province must be 128 characters or less.\r\n",
-                      u"The State or Province contains invalid character(s).\r\n");
-    params.stateOrProvince = state;
-
-    const std::u16string_view locality = CutAtNul(input.locality);
-    CheckSubjectField(errors, locality, 128, u"The Locality must be 128 characters or less.\r\n",
-                      u"The Locality contains invalid character(s).\r\n");
-    params.locality = locality;
-
-    const std::u16string_view organization = CutAtNul(input.organizationName);
-    CheckSubjectField(errors, organization, 64,
-                      u"The Organization Name must be 64 characters or less.\r\n",
-                      u"The Organization Name contains invalid character(s).\r\n");
-    params.organizationName = organization;
-
-    const std::u16string_view unit = CutAtNul(input.organizationalUnit);
-    CheckSubjectField(errors, unit, 64, u"The Organization Unit must be 64 characters or less.\r\n",
-                      u"The Organization Unit  contains invalid character(s).\r\n");
-    params.organizationalUnit = unit;
-
-    const std::u16string_view commonName = CutAtNul(input.commonName);
-    if (commonName.empty())
-        errors += u"The Common Name is required.\r\n";
-    CheckSubjectField(errors, commonName, 64, u"The Common Name must be 64 characters or less.\r\n",
-                      u"The Common Name contains invalid character(s).\r\n");
-    params.commonName = commonName;
-
-    const std::u16string_view email = CutAtNul(input.emailAddress);
-    CheckSubjectField(errors, email, 128, u"The E-mail Address must be 128 characters or less.\r\n",
-                      u"The E-mail Address contains invalid character(s).\r\n");
-    params.emailAddress = email;
-
-    if (input.ipAddressValue == 0)
-        errors += u"The IP Address is invalid.\r\n";
-    params.ipAddress = CutAtNul(input.ipAddressText);
-
+    // Stored only when 8 units long, upper-cased, and also written back into the edit.
     const std::u16string_view serial = CutAtNul(input.serialNumber);
     if (serial.size() != kSerialNumberLength) {
         errors += u"The Serial Number must be set by 8 length hexadecimal.\r\n";

@@ -1,6 +1,8 @@
 // The dialog templates: each control's id, kind, text and place in dialog units, in tab order.
 #pragma once
 
+#include <span>
+
 enum class ControlKind {
     PushButton,
     DefaultPushButton,
@@ -26,8 +28,7 @@ struct TemplateControl {
 struct DialogTemplate {
     const char* title;
     int width, height;
-    const TemplateControl* controls;
-    int controlCount;
+    std::span<const TemplateControl> controls;
 };
 
 // Main window (template 102) control ids.
@@ -53,9 +54,7 @@ inline constexpr TemplateControl kMainWindowControls[] = {
     {IDC_SHOW_CERTIFICATE_FILE, ControlKind::PushButton, "Show Certificate File", 241, 261, 72, 14},
 };
 
-inline constexpr DialogTemplate kMainWindowTemplate = {
-    "Quillet", 320, 282, kMainWindowControls,
-    static_cast<int>(sizeof(kMainWindowControls) / sizeof(kMainWindowControls[0]))};
+inline constexpr DialogTemplate kMainWindowTemplate = {"Quillet", 320, 282, kMainWindowControls};
 
 // How each main-window control follows a resize: percentages of the change in client size.
 struct ResizeRule {
@@ -89,9 +88,7 @@ inline constexpr TemplateControl kAboutControls[] = {
     {IDOK, ControlKind::DefaultPushButton, "OK", 148, 41, 50, 14},
 };
 
-inline constexpr DialogTemplate kAboutTemplate = {
-    "Quillet について", 205, 62, kAboutControls,
-    static_cast<int>(sizeof(kAboutControls) / sizeof(kAboutControls[0]))};
+inline constexpr DialogTemplate kAboutTemplate = {"Quillet について", 205, 62, kAboutControls};
 
 // Generation form (template 130) control ids.
 inline constexpr int IDC_FILE_NAME = 1003;
@@ -146,6 +143,4 @@ inline constexpr TemplateControl kCertGenFormControls[] = {
     {IDC_PROGRESS, ControlKind::HiddenProgressBar, "", 7, 206, 80, 14},
 };
 
-inline constexpr DialogTemplate kCertGenFormTemplate = {
-    "Quillet", 245, 227, kCertGenFormControls,
-    static_cast<int>(sizeof(kCertGenFormControls) / sizeof(kCertGenFormControls[0]))};
+inline constexpr DialogTemplate kCertGenFormTemplate = {"Quillet", 245, 227, kCertGenFormControls};

@@ -27,8 +27,7 @@ const TemplateControl* ControlBelow(const TemplateControl& label,
                                     const DialogTemplate& dialogTemplate) {
     const TemplateControl* nearest = nullptr;
     int nearestGap = std::numeric_limits<int>::max();
-    for (int i = 0; i < dialogTemplate.controlCount; ++i) {
-        const TemplateControl& control = dialogTemplate.controls[i];
+    for (const TemplateControl& control : dialogTemplate.controls) {
         const int gap = control.y - (label.y + label.height);
         const bool overlaps =
             control.x < label.x + label.width && label.x < control.x + control.width;
@@ -44,8 +43,7 @@ const TemplateControl* ControlBelow(const TemplateControl& label,
 
 void NameControlsByLabels(const BuiltDialog& built, const DialogTemplate& dialogTemplate) {
     static const QString kRequiredMark = QStringLiteral("(*)");
-    for (int i = 0; i < dialogTemplate.controlCount; ++i) {
-        const TemplateControl& labelControl = dialogTemplate.controls[i];
+    for (const TemplateControl& labelControl : dialogTemplate.controls) {
         if (labelControl.kind != ControlKind::Label)
             continue;
         const TemplateControl* below = ControlBelow(labelControl, dialogTemplate);

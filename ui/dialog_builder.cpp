@@ -53,8 +53,7 @@ BuiltDialog BuildDialogTemplate(QDialog* dialog, const DialogTemplate& dialogTem
     dialog->resize(built.units.ToPixels(dialogTemplate.width, dialogTemplate.height));
 
     QWidget* previousFocusable = nullptr;
-    for (int i = 0; i < dialogTemplate.controlCount; ++i) {
-        const TemplateControl& control = dialogTemplate.controls[i];
+    for (const TemplateControl& control : dialogTemplate.controls) {
         const QString text = QString::fromUtf8(control.text);
         QWidget* widget = nullptr;
         switch (control.kind) {

@@ -340,6 +340,47 @@ TEST(CheckGenerationForm, TextsEndAtTheirFirstNul) {
               PreviousParams().outputDirectory.native() + "/web.key");
 }
 
+TEST(CheckGenerationForm, EveryTextEndsAtItsFirstNul) {
+    GenerationFormInput input = ValidFormInput();
+    input.countryName = u"JP";
+    input.stateOrProvince = u"Tokyo";
+    input.locality = u"Chiyoda";
+    input.organizationName = u"Example";
+    input.organizationalUnit = u"Web";
+    input.emailAddress = u"web@example.jp";
+    const GenerationFormCheck plain = CheckGenerationForm(input, PreviousParams());
+    ASSERT_EQ(plain.errors, u"");
+
+    // Past the NUL: an invalid character and more than any limit allows.
+    const std::u16string tail = std::u16string(1, u'\0') + u":" + std::u16string(200, u'x');
+    for (std::u16string GenerationFormInput::*text :
+         {&GenerationFormInput::fileName, &GenerationFormInput::validDays,
+          &GenerationFormInput::countryName, &GenerationFormInput::stateOrProvince,
+          &GenerationFormInput::locality, &GenerationFormInput::organizationName,
+          &GenerationFormInput::organizationalUnit, &GenerationFormInput::commonName,
+          &GenerationFormInput::emailAddress, &GenerationFormInput::ipAddressText,
+          &GenerationFormInput::serialNumber})
+        input.*text += tail;
+    const GenerationFormCheck check = CheckGenerationForm(input, PreviousParams());
+    EXPECT_EQ(check.errors, u"");
+    EXPECT_EQ(check.params, plain.params);
+    EXPECT_EQ(check.serialNumberEditText, plain.serialNumberEditText);
+}
+
+TEST(CheckGenerationForm, ValidDaysCountryAndIpAddressHaveNoLengthOrCharacterCheck) {
+    GenerationFormInput input = ValidFormInput();
+    input.validDays = std::u16string(200, u'0') + u"365/*?";
+    input.ipAddressText = std::u16string(200, u' ') + u"10.0.0.1:|";
+    GenerationFormCheck check = CheckGenerationForm(input, PreviousParams());
+    EXPECT_EQ(check.errors, u"");
+    EXPECT_EQ(check.params.validDays, input.validDays);
+    EXPECT_EQ(check.params.ipAddress, input.ipAddressText);
+
+    input.countryName = u"J:";
+    check = CheckGenerationForm(input, PreviousParams());
+    EXPECT_EQ(check.errors, u"The Country Name must be written in two uppercase letters.\r\n");
+}
+
 struct CharacterCase {
     std::u16string text;
     bool invalid;
