@@ -195,7 +195,7 @@ TEST_F(CertificateCatalogueTest, AChangeOfTheUtcOffsetMakesTheNextRebuildReadEve
     Add("b.key", "key", 2000);
     EXPECT_EQ(Tick(catalogue), (Names{"a.crt", "b.key"}));
     EXPECT_EQ(catalogue.propertyLists()[0].back(),
-              (CertProperty{u"Valid Date To", u"2034-01-01 00:00:00"}));
+              (CertProperty{u"Valid Date To", u"2033-05-22 04:33:20"}));
 
     // The offset changes while nothing in the folder does: the rows stay until a rebuild.
     zone.emplace("JST-9");
@@ -204,7 +204,7 @@ TEST_F(CertificateCatalogueTest, AChangeOfTheUtcOffsetMakesTheNextRebuildReadEve
     EXPECT_EQ(Tick(catalogue), (Names{"a.crt", "b.key", "c.key"}));
     ExpectRowsAsReadNow(catalogue);
     EXPECT_EQ(catalogue.propertyLists()[0].back(),
-              (CertProperty{u"Valid Date To", u"2034-01-01 09:00:00"}));
+              (CertProperty{u"Valid Date To", u"2033-05-22 13:33:20"}));
 
     // Under the same offset again, rows are handed on as usual.
     Add("d.key", "key", 4000);
