@@ -2,6 +2,7 @@
 
 #include "inspect/openssl_ptr.h"
 #include "platform/text_codec.h"
+#include "platform/unique_fd.h"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -21,38 +22,6 @@ namespace {
 
 constexpr std::u16string_view kNotImportable =
     u"is not a certificate, private key or certificate request";
-
-// Closes the descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return m_fd; }
-    // Closes now and reports the result (a delayed write error shows here).
-    int Close() {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
-
-// Removes the errors that parsing leaves in the thread's OpenSSL error queue, and only those.
-class OpenSslErrorScope {
-public:
-    OpenSslErrorScope() { ERR_set_mark(); }
-    ~OpenSslErrorScope() { ERR_pop_to_mark(); }
-    OpenSslErrorScope(const OpenSslErrorScope&) = delete;
-    OpenSslErrorScope& operator=(const OpenSslErrorScope&) = delete;
-};
 
 std::u16string ErrnoText(int error) {
     return Utf8ToUtf16(std::strerror(error));
@@ -348,7 +317,7 @@ ImportClassification ReadImportFile(const std::filesystem::path& source) {
         result.refusal = S_ISDIR(status.st_mode) ? u"is a folder" : u"is not a regular file";
         return result;
     }
-    const Descriptor file(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const UniqueFd file(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.get() < 0) {
         result.refusal = u"cannot be opened (" + ErrnoText(errno) + u")";
         return result;
@@ -426,7 +395,7 @@ std::error_code WriteImportedFile(const std::filesystem::path& folder,
                                   const std::filesystem::path& fileName,
                                   const ImportedObject& object) {
     const auto failure = [](int error) { return std::error_code(error, std::generic_category()); };
-    const Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() < 0)
         return failure(errno);
 
@@ -452,7 +421,7 @@ std::error_code WriteImportedFile(const std::filesystem::path& folder,
     }
     if (fd < 0)
         return failure(EEXIST);
-    Descriptor file(fd);
+    UniqueFd file(fd);
 
     const auto discard = [&](int error) {
         if (file.get() >= 0)

@@ -4,6 +4,7 @@
 #include "inspect/openssl_ptr.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
+#include "platform/unique_fd.h"
 
 #include <openssl/err.h>
 
@@ -88,37 +89,11 @@ CertPropertyList ErrorList(std::u16string_view message) noexcept {
     }
 }
 
-// Closes the descriptor when the read is over, whichever way it ends.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-// Removes the errors this decoder leaves in the thread's OpenSSL error queue, and only those.
-class OpenSslErrorScope {
-public:
-    OpenSslErrorScope() { ERR_set_mark(); }
-    ~OpenSslErrorScope() { ERR_pop_to_mark(); }
-    OpenSslErrorScope(const OpenSslErrorScope&) = delete;
-    OpenSslErrorScope& operator=(const OpenSslErrorScope&) = delete;
-};
-
 // Reads the whole regular file at `path` into `bytes`. Returns the failure message, if any.
 std::optional<std::u16string_view> ReadWholeFile(const std::filesystem::path& path,
                                                  std::string& bytes) {
     // O_NONBLOCK keeps a FIFO or a device from blocking the open; it is no certificate anyway.
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.get() < 0)
         return u"Failed to open file.";
 

@@ -5,6 +5,7 @@
 #include <openssl/bio.h>
 #include <openssl/crypto.h>
 #include <openssl/ec.h>
+#include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
 #include <openssl/x509.h>
@@ -57,3 +58,13 @@ using UniqueEcGroup = std::unique_ptr<EC_GROUP, OpenSslDelete>;
 using UniqueEcPoint = std::unique_ptr<EC_POINT, OpenSslDelete>;
 using UniqueOpenSslBytes = std::unique_ptr<unsigned char, OpenSslDelete>;
 using UniqueOpenSslText = std::unique_ptr<char, OpenSslDelete>;
+
+// Removes the errors that the code in its scope leaves in the thread's OpenSSL error queue, and
+// only those.
+class OpenSslErrorScope {
+public:
+    OpenSslErrorScope() { ERR_set_mark(); }
+    ~OpenSslErrorScope() { ERR_pop_to_mark(); }
+    OpenSslErrorScope(const OpenSslErrorScope&) = delete;
+    OpenSslErrorScope& operator=(const OpenSslErrorScope&) = delete;
+};
