@@ -1,5 +1,7 @@
 #include "catalogue/certificate_catalogue.h"
 
+#include <sys/stat.h>
+
 #include <time.h>
 
 #include <algorithm>
@@ -12,6 +14,26 @@
 #include <utility>
 
 namespace {
+
+// Whether `properties`, read from `path`, can stand for the file listed with `stamp`: the read
+// reached the file (the open and read did not fail), and the path still names that same file.
+bool ReadFromListedFile(const std::filesystem::path& path, const FileStamp& stamp,
+                        const CertPropertyList& properties) {
+    if (properties.size() == 1 && properties[0].name == u"Error" &&
+        (properties[0].value == u"Failed to open file." ||
+         properties[0].value == u"Failed to read file." ||
+         properties[0].value == u"Failed to get file size."))
+        return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    return static_cast<std::uint64_t>(st.st_dev) == stamp.device &&
+           static_cast<std::uint64_t>(st.st_ino) == stamp.inode && st.st_size == stamp.size &&
+           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec ==
+               stamp.modifiedNs &&
+           static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec ==
+               stamp.changedNs;
+}
 
 // Below this many files per thread, another thread costs more than it saves.
 constexpr std::size_t kFilesPerReadThread = 16;
@@ -96,6 +118,14 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
     if (!ReadFiles(update, toRead, stop))
         return std::nullopt;
     update.filesRead = toRead.size();
+    // A row read now is handed on at a later rebuild only when it holds what the listed file
+    // holds: should the file or its folder have been swapped while it was read, or the read
+    // itself have failed, it is read again at the next rebuild.
+    for (const std::size_t i : toRead) {
+        if (update.trusted[i] && !ReadFromListedFile(update.filePaths[i], listing.entries[i].stamp,
+                                                     update.propertyLists[i]))
+            update.trusted[i] = false;
+    }
     // Should the offset have changed while the files were read, some dates may have been
     // converted with either: no row is handed on from this update then.
     if (CurrentUtcOffset() == utcOffset)

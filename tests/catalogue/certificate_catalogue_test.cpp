@@ -44,6 +44,19 @@ ListedFile StoppingReader(const fs::path& path) {
     return {{{u"File Type", u"Key File"}}, std::nullopt};
 }
 
+// Reads as RecordingReader does, except that the first read of "a.crt" fails to open the file,
+// as when the folder is swapped away for a moment while the file is read.
+bool g_failFirstOpen = false;
+
+ListedFile FailingOnceReader(const fs::path& path) {
+    ListedFile file = RecordingReader(path);
+    if (g_failFirstOpen && path.filename() == "a.crt") {
+        g_failFirstOpen = false;
+        return {{{u"Error", u"Failed to open file."}}, std::nullopt};
+    }
+    return file;
+}
+
 std::string CertificateNamed(const std::string& commonName) {
     return CertBuilder()
         .Subject({{"2.5.4.3", V_ASN1_UTF8STRING, commonName}})
@@ -185,6 +198,21 @@ TEST_F(CertificateCatalogueTest, AFolderThatCannotBeListedKeepsTheRows) {
     EXPECT_TRUE(error.code);
     EXPECT_EQ(catalogue.size(), 1u);
     EXPECT_EQ(catalogue.propertyLists(), before);
+}
+
+TEST_F(CertificateCatalogueTest, ARowWhoseReadFailedIsReadAgainAtTheNextRebuild) {
+    CertificateCatalogue catalogue(FailingOnceReader, std::chrono::nanoseconds(0));
+    g_failFirstOpen = true;
+    Add("a.crt", CertificateNamed("alpha"), 1000);
+    Add("b.key", "key", 2000);
+    EXPECT_EQ(Tick(catalogue), (Names{"a.crt", "b.key"}));
+    EXPECT_EQ(catalogue.propertyLists()[0],
+              (CertPropertyList{{u"Error", u"Failed to open file."}}));
+
+    // The file itself never changed, yet its failed reading is not handed on.
+    Add("c.key", "key", 3000);
+    EXPECT_EQ(Tick(catalogue), (Names{"a.crt", "c.key"}));
+    ExpectRowsAsReadNow(catalogue);
 }
 
 TEST_F(CertificateCatalogueTest, AChangeOfTheUtcOffsetMakesTheNextRebuildReadEveryFile) {
