@@ -54,8 +54,8 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
                              std::stop_token stop) {
     // Taken before the listing, so that any change after a stamp was read lies after it.
     const std::int64_t scanStartNs = RealTimeNs();
-    // The files read now have their dates converted with the offset in force now; rows whose
-    // dates were converted with another one are read again.
+    // The files read now have their dates converted with the offset in force now, all with the
+    // same one; rows whose dates were converted with another one are read again.
     const std::optional<long> utcOffset = CurrentUtcOffset();
     FolderListing reading;
     reading.names.reserve(m_reading.names.size());
@@ -115,19 +115,11 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
         }
         update.handedOnFrom.push_back(from);
     }
-    if (!ReadFiles(update, toRead, stop))
+    if (!ReadFiles(update, toRead, listing, utcOffset, stop))
         return std::nullopt;
     update.filesRead = toRead.size();
-    // A row read now is handed on at a later rebuild only when it holds what the listed file
-    // holds: should the file or its folder have been swapped while it was read, or the read
-    // itself have failed, it is read again at the next rebuild.
-    for (const std::size_t i : toRead) {
-        if (update.trusted[i] && !ReadFromListedFile(update.filePaths[i], listing.entries[i].stamp,
-                                                     update.propertyLists[i]))
-            update.trusted[i] = false;
-    }
-    // Should the offset have changed while the files were read, some dates may have been
-    // converted with either: no row is handed on from this update then.
+    // Should the offset have changed while the files were read, the dates were converted with
+    // the one that was in force before: no row is handed on from this update then.
     if (CurrentUtcOffset() == utcOffset)
         update.utcOffset = utcOffset;
     update.listing = std::move(listing);
@@ -136,8 +128,14 @@ CertificateCatalogue::Rescan(const std::filesystem::path& folder, ScanError& err
 }
 
 bool CertificateCatalogue::ReadFiles(Update& update, const std::vector<std::size_t>& indices,
+                                     const FolderListing& listing, std::optional<long> utcOffset,
                                      std::stop_token stop) const {
-    // Each thread takes the next file to read; every file goes to its own element.
+    // Each thread takes the next file to read; every file goes to its own element. A row read
+    // now is handed on at a later rebuild only when it holds what the listed file holds: should
+    // the file or its folder have been swapped while it was read, or the read itself have
+    // failed, it is read again at the next rebuild. `update.trusted` packs its bits, so the
+    // threads note that in `unsettled` and it is applied after they end.
+    std::vector<unsigned char> unsettled(indices.size(), 0);
     std::atomic<std::size_t> next{0};
     std::mutex failureMutex;
     std::exception_ptr failure;
@@ -147,9 +145,13 @@ bool CertificateCatalogue::ReadFiles(Update& update, const std::vector<std::size
                 if (stop.stop_requested())
                     return;
                 const std::size_t i = indices[k];
-                ListedFile file = m_reader(update.filePaths[i]);
+                ListedFile file = m_reader(update.filePaths[i], utcOffset);
                 update.propertyLists[i] = std::move(file.properties);
                 update.validities[i] = file.validity;
+                if (update.trusted[i] &&
+                    !ReadFromListedFile(update.filePaths[i], listing.entries[i].stamp,
+                                        update.propertyLists[i]))
+                    unsettled[k] = 1;
             }
         } catch (...) {
             const std::lock_guard lock(failureMutex);
@@ -173,6 +175,10 @@ bool CertificateCatalogue::ReadFiles(Update& update, const std::vector<std::size
         helper.join();
     if (failure)
         std::rethrow_exception(failure);
+    for (std::size_t k = 0; k < indices.size(); ++k) {
+        if (unsettled[k] != 0)
+            update.trusted[indices[k]] = false;
+    }
     return !stop.stop_requested();
 }
 

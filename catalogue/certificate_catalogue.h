@@ -28,8 +28,9 @@
 // before the next Rescan starts.
 class CertificateCatalogue {
 public:
-    // Reads the property list and validity of one listed file.
-    using FileReader = ListedFile (*)(const std::filesystem::path&);
+    // Reads the property list and validity of one listed file, converting its dates with the
+    // given offset of local time from UTC.
+    using FileReader = ListedFile (*)(const std::filesystem::path&, std::optional<long>);
 
     // How long after its last status change a file's time stamps are trusted to tell a later
     // rewrite apart: file systems keep them in coarse steps (down to two seconds), so a file
@@ -79,8 +80,10 @@ public:
     }
 
 private:
-    // Reads update.propertyLists[i] for every i of `indices`; false when stopped first.
+    // Reads update.propertyLists[i] for every i of `indices`, the files listed in `listing`,
+    // with the dates converted with `utcOffset`; false when stopped first.
     bool ReadFiles(Update& update, const std::vector<std::size_t>& indices,
+                   const FolderListing& listing, std::optional<long> utcOffset,
                    std::stop_token stop) const;
 
     FileReader m_reader;

@@ -25,12 +25,14 @@ CertPropertyList PropertiesOfListedFile(const std::filesystem::path& path) {
 }
 
 ListedFile ReadListedFile(const std::filesystem::path& path) {
+    return ReadListedFile(path, CurrentUtcOffset());
+}
+
+ListedFile ReadListedFile(const std::filesystem::path& path, std::optional<long> utcOffset) {
     if (KindOfListedFile(path) != ListedFileKind::Certificate)
         return {PropertiesOfListedFile(path), std::nullopt};
-    std::string der;
     ListedFile file;
-    file.properties = ReadCertificateProperties(path, der);
-    file.validity = DecodeCertificateValidity(der);
+    file.properties = ReadCertificateProperties(path, file.validity, utcOffset);
     return file;
 }
 

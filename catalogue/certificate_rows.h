@@ -27,6 +27,10 @@ struct ListedFile {
 
 ListedFile ReadListedFile(const std::filesystem::path& path);
 
+// The same with a certificate's dates converted with `utcOffset` (as CurrentUtcOffset gives it),
+// for many files read with the one offset.
+ListedFile ReadListedFile(const std::filesystem::path& path, std::optional<long> utcOffset);
+
 // The texts shown in the cells, with hidden and reordering characters escaped
 // (EscapeForDisplay).
 struct CertificateRowCells {

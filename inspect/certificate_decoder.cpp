@@ -1,5 +1,6 @@
 #include "inspect/certificate_decoder.h"
 
+#include "inspect/certificate_validity.h"
 #include "inspect/light_certificate.h"
 #include "inspect/openssl_ptr.h"
 #include "platform/text_codec.h"
@@ -88,6 +89,9 @@ CertPropertyList ErrorList(std::u16string_view message) noexcept {
         return {};
     }
 }
+
+// A reading buffer larger than this is freed after use rather than kept for the next file.
+constexpr std::size_t kKeptBufferSize = 64 * 1024;
 
 // Reads the whole regular file at `path` into `bytes`. Returns the failure message, if any.
 std::optional<std::u16string_view> ReadWholeFile(const std::filesystem::path& path,
@@ -198,6 +202,7 @@ struct CertificateFields {
     const ASN1_TIME* notBefore = nullptr;
     const ASN1_TIME* notAfter = nullptr;
     int keyBits = 0;
+    std::optional<long> utcOffset; // what the dates are converted with
 };
 
 std::u16string SignatureAlgorithmText(const X509_ALGOR* algorithm) {
@@ -383,6 +388,8 @@ std::optional<std::u16string> LocalTimeText(const ASN1_TIME* time, std::optional
 }
 
 void AppendProperties(const CertificateFields& fields, CertPropertyList& list) {
+    // A certificate has a dozen fields or so: one allocation for them.
+    list.reserve(16);
     Append(list, u"Signature Algorithm", SignatureAlgorithmText(fields.tbsSignature));
     if (!AppendAlternativeNames(fields.extensions, list))
         return;
@@ -390,14 +397,13 @@ void AppendProperties(const CertificateFields& fields, CertPropertyList& list) {
         return;
     Append(list, u"Key Size", KeySizeText(fields.keyBits));
 
-    const std::optional<long> utcOffset = CurrentUtcOffset();
-    std::optional<std::u16string> from = LocalTimeText(fields.notBefore, utcOffset);
+    std::optional<std::u16string> from = LocalTimeText(fields.notBefore, fields.utcOffset);
     if (!from) {
         std::cerr << "Failed to convert start time." << std::endl;
         return;
     }
     Append(list, u"Valid Date From", std::move(*from));
-    std::optional<std::u16string> to = LocalTimeText(fields.notAfter, utcOffset);
+    std::optional<std::u16string> to = LocalTimeText(fields.notAfter, fields.utcOffset);
     if (!to) {
         std::cerr << "Failed to convert end time." << std::endl;
         return;
@@ -420,31 +426,51 @@ Certificate DecodeWhole(std::string_view der, Decode decode) {
     return certificate;
 }
 
-void DecodeInto(std::string_view der, CertPropertyList& list) {
+// Fills `list` through the complete parser, and `validity`, when given, with the period of the
+// certificate it decoded.
+void DecodeInto(std::string_view der, CertPropertyList& list,
+                std::optional<CertificateValidity>* validity, std::optional<long> utcOffset) {
     const UniqueX509 certificate = DecodeWhole<UniqueX509>(
         der, [](const unsigned char** in, long length) { return d2i_X509(nullptr, in, length); });
     if (!certificate) {
         AppendError(list, u"Failed to create certificate context.");
         return;
     }
+    if (validity != nullptr)
+        *validity = ValidityOfTimes(X509_get0_notBefore(certificate.get()),
+                                    X509_get0_notAfter(certificate.get()));
     AppendProperties(
         CertificateFields{
             X509_get0_tbs_sigalg(certificate.get()), X509_get0_extensions(certificate.get()),
             X509_get_issuer_name(certificate.get()), X509_get0_notBefore(certificate.get()),
-            X509_get0_notAfter(certificate.get()), KeyBits(certificate.get())},
+            X509_get0_notAfter(certificate.get()), KeyBits(certificate.get()), utcOffset},
         list);
 }
 
-// The list for a certificate that the light decoder reads in full, with a key whose size it
-// knows; nothing otherwise, and then nothing has been written to the trace or the list.
-std::optional<CertPropertyList> DecodeLightly(std::string_view der) {
-    const UniqueLightCertificate certificate =
-        DecodeWhole<UniqueLightCertificate>(der, [](const unsigned char** in, long length) {
-            return DecodeLightCertificate(in, length).release();
-        });
-    if (!certificate)
-        return std::nullopt;
-    const LightTbsCertificate& tbs = certificate->tbs;
+CertPropertyList DecodeFully(std::string_view der, std::optional<CertificateValidity>* validity,
+                             std::optional<long> utcOffset) {
+    CertPropertyList list;
+    try {
+        DecodeInto(der, list, validity, utcOffset);
+    } catch (const std::bad_alloc&) {
+        // Keep what was gathered; a list must never come back empty.
+        if (list.empty())
+            return ErrorList(u"Failed to create certificate context.");
+    }
+    return list;
+}
+
+UniqueLightCertificate DecodeLight(std::string_view der) {
+    return DecodeWhole<UniqueLightCertificate>(der, [](const unsigned char** in, long length) {
+        return DecodeLightCertificate(in, length).release();
+    });
+}
+
+// The list of a certificate that the light decoder read in full, when it knows the size of its
+// key; nothing otherwise, and then nothing has been written to the trace or the list.
+std::optional<CertPropertyList> ListOfLight(const LightCertificate& certificate,
+                                            std::optional<long> utcOffset) {
+    const LightTbsCertificate& tbs = certificate.tbs;
     const std::optional<int> keyBits =
         tbs.publicKey != nullptr ? LightPublicKeyBits(*tbs.publicKey) : std::nullopt;
     if (!keyBits)
@@ -453,7 +479,8 @@ std::optional<CertPropertyList> DecodeLightly(std::string_view der) {
     CertPropertyList list;
     try {
         AppendProperties(CertificateFields{&tbs.signature, tbs.extensions, tbs.issuer,
-                                           tbs.validity.notBefore, tbs.validity.notAfter, *keyBits},
+                                           tbs.validity.notBefore, tbs.validity.notAfter, *keyBits,
+                                           utcOffset},
                          list);
     } catch (const std::bad_alloc&) {
         // As the complete path does: keep what was gathered, never an empty list.
@@ -461,6 +488,28 @@ std::optional<CertPropertyList> DecodeLightly(std::string_view der) {
             return ErrorList(u"Failed to create certificate context.");
     }
     return list;
+}
+
+// The list of `der` from one decoding, and the certificate's period when `validity` is given:
+// the light decoder first, the complete parser for whatever the light one cannot list exactly.
+// Each keeps the error queue as it found it; one scope for both could let the queue's ring
+// overwrite its mark.
+CertPropertyList Decode(std::string_view der, std::optional<CertificateValidity>* validity,
+                        std::optional<long> utcOffset) {
+    bool periodRead = false;
+    {
+        const OpenSslErrorScope errors;
+        if (const UniqueLightCertificate light = DecodeLight(der)) {
+            if (validity != nullptr)
+                *validity =
+                    ValidityOfTimes(light->tbs.validity.notBefore, light->tbs.validity.notAfter);
+            periodRead = true;
+            if (std::optional<CertPropertyList> list = ListOfLight(*light, utcOffset))
+                return std::move(*list);
+        }
+    }
+    const OpenSslErrorScope errors;
+    return DecodeFully(der, periodRead ? nullptr : validity, utcOffset);
 }
 
 } // namespace
@@ -474,45 +523,57 @@ std::optional<long> CurrentUtcOffset() {
     return local.tm_gmtoff;
 }
 
-CertPropertyList ReadCertificateProperties(const std::filesystem::path& path) {
-    std::string bytes;
-    return ReadCertificateProperties(path, bytes);
-}
+namespace {
 
-CertPropertyList ReadCertificateProperties(const std::filesystem::path& path, std::string& bytes) {
+CertPropertyList ReadAndDecode(const std::filesystem::path& path,
+                               std::optional<CertificateValidity>* validity,
+                               std::optional<long> utcOffset) {
+    if (validity != nullptr)
+        validity->reset();
+    // One buffer per thread serves every file it reads; a large one is given back afterwards.
+    thread_local std::string bytes;
+    struct GiveBackLarge {
+        ~GiveBackLarge() {
+            if (bytes.capacity() > kKeptBufferSize)
+                std::string().swap(bytes);
+        }
+    } giveBack;
     std::optional<std::u16string_view> failure;
     try {
         failure = ReadWholeFile(path, bytes);
     } catch (const std::bad_alloc&) {
         failure = u"Failed to read file.";
     }
-    if (failure) {
-        bytes.clear();
+    if (failure)
         return ErrorList(*failure);
-    }
-    return DecodeCertificateProperties(bytes);
+    return Decode(bytes, validity, utcOffset);
+}
+
+} // namespace
+
+CertPropertyList ReadCertificateProperties(const std::filesystem::path& path) {
+    return ReadAndDecode(path, nullptr, CurrentUtcOffset());
+}
+
+CertPropertyList ReadCertificateProperties(const std::filesystem::path& path,
+                                           std::optional<CertificateValidity>& validity,
+                                           std::optional<long> utcOffset) {
+    return ReadAndDecode(path, &validity, utcOffset);
 }
 
 CertPropertyList DecodeCertificateProperties(std::string_view der) {
-    if (std::optional<CertPropertyList> list = DecodeCertificatePropertiesLightly(der))
-        return std::move(*list);
-    return DecodeCertificatePropertiesFully(der);
+    return Decode(der, nullptr, CurrentUtcOffset());
 }
 
 std::optional<CertPropertyList> DecodeCertificatePropertiesLightly(std::string_view der) noexcept {
     const OpenSslErrorScope errors;
-    return DecodeLightly(der);
+    const UniqueLightCertificate light = DecodeLight(der);
+    if (!light)
+        return std::nullopt;
+    return ListOfLight(*light, CurrentUtcOffset());
 }
 
 CertPropertyList DecodeCertificatePropertiesFully(std::string_view der) {
     const OpenSslErrorScope errors;
-    CertPropertyList list;
-    try {
-        DecodeInto(der, list);
-    } catch (const std::bad_alloc&) {
-        // Keep what was gathered; a list must never come back empty.
-        if (list.empty())
-            return ErrorList(u"Failed to create certificate context.");
-    }
-    return list;
+    return DecodeFully(der, nullptr, CurrentUtcOffset());
 }

@@ -1,6 +1,8 @@
 // Decodes one DER certificate file into named text fields.
 #pragma once
 
+#include "inspect/certificate_validity.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,9 +33,13 @@ inline constexpr std::size_t kMaxListedNames = 2048;
 // Never throws and never returns an empty list.
 CertPropertyList ReadCertificateProperties(const std::filesystem::path& path);
 
-// The same, and `der` receives the bytes that were decoded (nothing when the file was not read),
-// for other readings of the same certificate.
-CertPropertyList ReadCertificateProperties(const std::filesystem::path& path, std::string& der);
+// The same with the dates converted with `utcOffset` (as CurrentUtcOffset gives it; nothing makes
+// them fail to convert), and `validity` receives the certificate's validity period from the same
+// decoding: also where the list ends early (an "Error" entry where the alternative names are
+// missing), and nothing when the file holds no certificate.
+CertPropertyList ReadCertificateProperties(const std::filesystem::path& path,
+                                           std::optional<CertificateValidity>& validity,
+                                           std::optional<long> utcOffset);
 
 // The same for certificate bytes already in memory (the file-reading steps are skipped).
 CertPropertyList DecodeCertificateProperties(std::string_view der);

@@ -25,15 +25,6 @@ std::optional<std::chrono::sys_seconds> UtcTimePoint(const ASN1_TIME* time) {
            std::chrono::minutes{utc.tm_min} + std::chrono::seconds{utc.tm_sec};
 }
 
-std::optional<CertificateValidity> ValidityOf(const ASN1_TIME* notBefore,
-                                              const ASN1_TIME* notAfter) {
-    const std::optional<std::chrono::sys_seconds> from = UtcTimePoint(notBefore);
-    const std::optional<std::chrono::sys_seconds> to = UtcTimePoint(notAfter);
-    if (!from || !to)
-        return std::nullopt;
-    return CertificateValidity{*from, *to};
-}
-
 // Runs `decode` over all of `der`; the object only when it used every byte.
 template <typename Certificate, typename Decode>
 Certificate DecodeWhole(std::string_view der, Decode decode) {
@@ -50,6 +41,15 @@ Certificate DecodeWhole(std::string_view der, Decode decode) {
 
 } // namespace
 
+std::optional<CertificateValidity> ValidityOfTimes(const ASN1_TIME* notBefore,
+                                                   const ASN1_TIME* notAfter) noexcept {
+    const std::optional<std::chrono::sys_seconds> from = UtcTimePoint(notBefore);
+    const std::optional<std::chrono::sys_seconds> to = UtcTimePoint(notAfter);
+    if (!from || !to)
+        return std::nullopt;
+    return CertificateValidity{*from, *to};
+}
+
 std::optional<CertificateValidity> DecodeCertificateValidity(std::string_view der) noexcept {
     ERR_set_mark();
     std::optional<CertificateValidity> validity;
@@ -60,12 +60,13 @@ std::optional<CertificateValidity> DecodeCertificateValidity(std::string_view de
                 DecodeWhole<UniqueLightCertificate>(der, [](const unsigned char** in, long length) {
                     return DecodeLightCertificate(in, length).release();
                 })) {
-            validity = ValidityOf(light->tbs.validity.notBefore, light->tbs.validity.notAfter);
+            validity = ValidityOfTimes(light->tbs.validity.notBefore, light->tbs.validity.notAfter);
         } else if (const UniqueX509 full =
                        DecodeWhole<UniqueX509>(der, [](const unsigned char** in, long length) {
                            return d2i_X509(nullptr, in, length);
                        })) {
-            validity = ValidityOf(X509_get0_notBefore(full.get()), X509_get0_notAfter(full.get()));
+            validity =
+                ValidityOfTimes(X509_get0_notBefore(full.get()), X509_get0_notAfter(full.get()));
         }
     } catch (...) {
         validity.reset();

@@ -2,6 +2,8 @@
 // (an "Error" entry where the alternative names are missing) while the period is still known.
 #pragma once
 
+#include <openssl/types.h>
+
 #include <chrono>
 #include <optional>
 #include <string_view>
@@ -16,3 +18,8 @@ struct CertificateValidity {
 // The period of the one DER certificate that `der` holds in full (the bytes the decoder accepts
 // as a certificate); nothing for any other bytes, or when a time cannot be converted.
 std::optional<CertificateValidity> DecodeCertificateValidity(std::string_view der) noexcept;
+
+// The period from `notBefore` to `notAfter` of a decoded certificate; nothing when either time is
+// missing or cannot be converted.
+std::optional<CertificateValidity> ValidityOfTimes(const ASN1_TIME* notBefore,
+                                                   const ASN1_TIME* notAfter) noexcept;

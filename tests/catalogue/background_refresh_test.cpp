@@ -45,11 +45,11 @@ private:
 std::atomic<int> g_readsBegun{0};
 std::atomic<bool> g_readsMayEnd{false};
 
-ListedFile HeldReader(const fs::path& path) {
+ListedFile HeldReader(const fs::path& path, std::optional<long> utcOffset) {
     ++g_readsBegun;
     while (!g_readsMayEnd.load())
         std::this_thread::yield();
-    return ReadListedFile(path);
+    return ReadListedFile(path, utcOffset);
 }
 
 class BackgroundRefreshTest : public testing::Test {

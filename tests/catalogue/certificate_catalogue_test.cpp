@@ -25,18 +25,18 @@ namespace {
 std::mutex g_filesReadMutex;
 std::vector<std::string> g_filesRead;
 
-ListedFile RecordingReader(const fs::path& path) {
+ListedFile RecordingReader(const fs::path& path, std::optional<long> utcOffset) {
     {
         const std::lock_guard lock(g_filesReadMutex);
         g_filesRead.push_back(path.filename().native());
     }
-    return ReadListedFile(path);
+    return ReadListedFile(path, utcOffset);
 }
 
 // Asks the rescan that reads through it to stop at its fifth file.
 std::stop_source g_stopAtFifth;
 
-ListedFile StoppingReader(const fs::path& path) {
+ListedFile StoppingReader(const fs::path& path, std::optional<long>) {
     const std::lock_guard lock(g_filesReadMutex);
     g_filesRead.push_back(path.filename().native());
     if (g_filesRead.size() == 5)
@@ -48,8 +48,8 @@ ListedFile StoppingReader(const fs::path& path) {
 // as when the folder is swapped away for a moment while the file is read.
 bool g_failFirstOpen = false;
 
-ListedFile FailingOnceReader(const fs::path& path) {
-    ListedFile file = RecordingReader(path);
+ListedFile FailingOnceReader(const fs::path& path, std::optional<long> utcOffset) {
+    ListedFile file = RecordingReader(path, utcOffset);
     if (g_failFirstOpen && path.filename() == "a.crt") {
         g_failFirstOpen = false;
         return {{{u"Error", u"Failed to open file."}}, std::nullopt};

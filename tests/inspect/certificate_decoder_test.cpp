@@ -662,6 +662,24 @@ TEST_F(DecoderTest, BytesInMemoryDecodeLikeTheFile) {
     EXPECT_EQ(DecodeCertificateProperties({}), (CertPropertyList{Error(kNotACertificate)}));
 }
 
+// Given an offset, a reading converts the dates with it whatever the zone in force, through the
+// light decoder and the complete one alike (an Ed25519 key takes the complete way), and gives the
+// period from the same decoding.
+TEST_F(DecoderTest, GivenOffsetConvertsTheDates) {
+    for (const std::string& der :
+         {GoodDer(), Basic().Key(KeyParams::Ed25519()).Digest("").BuildDer()}) {
+        const std::filesystem::path path = m_folder.path() / "offset.crt";
+        WriteFileBytes(path, der);
+        std::optional<CertificateValidity> validity;
+        const CertPropertyList given = ReadCertificateProperties(path, validity, 9 * 3600);
+        EXPECT_NE(given, ReadCertificateProperties(path)); // read in UTC
+        EXPECT_TRUE(validity.has_value());
+        EXPECT_EQ(validity, DecodeCertificateValidity(der));
+        const TimeZoneOverride tokyo("JST-9");
+        EXPECT_EQ(given, ReadCertificateProperties(path));
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The debug trace: URL and IPv4 texts, then each issuer attribute as OID ":" value "\r\n".
 
