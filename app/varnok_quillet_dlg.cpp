@@ -176,6 +176,8 @@ void CVarnokQuilletDlg::AdoptFinishedRefresh() {
         m_certificateModel->Reset(
             [&]() noexcept { m_catalogue.Adopt(std::move(*outcome->update)); });
         m_certificateList->scrollToTop();
+        // The update now holds the rows it replaced.
+        m_refresh.Discard(std::move(*outcome->update));
     } else if (!outcome->failure.empty()) {
         try {
             Trace(u"Refresh skipped: " + Utf8ToUtf16(outcome->failure) + u"\r\n");

@@ -45,16 +45,33 @@ std::optional<BackgroundRefresh::Outcome> BackgroundRefresh::TakeOutcome() {
     return outcome;
 }
 
+void BackgroundRefresh::Discard(CertificateCatalogue::Update&& spent) {
+    // Should the worker not have come to the last one yet (or have ended), that one is freed
+    // here, after the lock.
+    std::optional<CertificateCatalogue::Update> older;
+    {
+        const std::lock_guard lock(m_mutex);
+        older.swap(m_spent);
+        m_spent = std::move(spent);
+    }
+    m_wake.notify_one();
+}
+
 void BackgroundRefresh::Run(std::stop_token stop) {
     for (;;) {
-        std::filesystem::path folder;
+        std::optional<std::filesystem::path> folder;
+        std::optional<CertificateCatalogue::Update> spent;
         {
             std::unique_lock lock(m_mutex);
-            if (!m_wake.wait(lock, stop, [this] { return m_folder.has_value(); }))
+            if (!m_wake.wait(lock, stop,
+                             [this] { return m_folder.has_value() || m_spent.has_value(); }))
                 return;
-            folder = std::move(*m_folder);
-            m_folder.reset();
+            folder.swap(m_folder);
+            spent.swap(m_spent);
         }
+        spent.reset();
+        if (!folder)
+            continue;
         const auto start = std::chrono::steady_clock::now();
         Outcome outcome;
         const auto noteFailure = [&outcome](const char* what) noexcept {
@@ -67,9 +84,9 @@ void BackgroundRefresh::Run(std::stop_token stop) {
         };
         try {
             std::error_code creationError;
-            EnsureCertificateFolder(folder, creationError);
+            EnsureCertificateFolder(*folder, creationError);
             ScanError scanError;
-            outcome.update = m_catalogue.Rescan(folder, scanError, stop);
+            outcome.update = m_catalogue.Rescan(*folder, scanError, stop);
             if (scanError.code)
                 outcome.failure = scanError.operation + ": " + scanError.code.message();
         } catch (const std::exception& error) {

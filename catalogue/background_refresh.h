@@ -53,6 +53,10 @@ public:
     // refresh; nothing while it is still running or when none is in flight.
     std::optional<Outcome> TakeOutcome();
 
+    // Hands an adopted update, which holds the rows it replaced, to the worker thread to be
+    // freed there: freeing thousands of rows takes longer than a frame.
+    void Discard(CertificateCatalogue::Update&& spent);
+
     // Stops a refresh in flight after the file it is reading and ends the worker thread; later
     // Starts do nothing. Called by the destructor too.
     void Stop();
@@ -68,7 +72,8 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable_any m_wake;
-    std::optional<std::filesystem::path> m_folder; // handed to the worker
-    std::optional<Outcome> m_outcome;              // handed back
-    std::jthread m_thread;                         // last: it ends before the rest
+    std::optional<std::filesystem::path> m_folder;       // handed to the worker
+    std::optional<Outcome> m_outcome;                    // handed back
+    std::optional<CertificateCatalogue::Update> m_spent; // handed to the worker to free
+    std::jthread m_thread;                               // last: it ends before the rest
 };

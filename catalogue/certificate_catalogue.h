@@ -70,6 +70,7 @@ public:
     void SetReadThreads(unsigned threads) { m_readThreads = threads == 0 ? 1 : threads; }
 
     // Puts `update`, made by Rescan of this catalogue with no Adopt in between, in place.
+    // `update` then holds the rows it replaced, to be freed wherever suits the caller.
     void Adopt(Update&& update) noexcept;
 
     std::size_t size() const { return m_filePaths.size(); }
